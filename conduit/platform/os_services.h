@@ -1,0 +1,87 @@
+// The operating-system services that the conduit uses, behind one interface.
+//
+// The conduit's logic never calls the operating system itself: it receives a COsServices and calls
+// it. The four exported functions pick the real implementation (CPosixOsServices); tests hand in
+// CFakeOsServices, whose settings live in memory, whose processes are scripted and whose clock and
+// sleep the test controls.
+#ifndef DBC_CONDUIT_PLATFORM_OS_SERVICES_H_
+#define DBC_CONDUIT_PLATFORM_OS_SERVICES_H_
+
+#include <stdint.h>
+
+#include <string>
+
+#include "conduit/platform/records.h"
+
+// The module whose string resources LoadString reads (the conduit library's own).
+using ModuleInstance = const void*;
+
+// A running or finished child process; 0 is no process.
+using ProcessHandle = intptr_t;
+
+// Process creation errors, as the conduit logs them.
+constexpr int32_t kOsErrFileNotFound = 2;
+constexpr int32_t kOsErrModNotFound = 1157;
+// The exit code of a process that is still running.
+constexpr int32_t kOsStillActive = 259;
+
+class COsServices {
+ public:
+  virtual ~COsServices() = default;
+
+  // --- Settings (the registry) ---
+  // Opens `path` below `root`, for reading values or, with for_write, for setting them. Answers 0
+  // and sets *key, or a non-zero code with *key null.
+  virtual int32_t OpenKey(SettingsKey root, const char* path, bool for_write, SettingsKey* key) = 0;
+  virtual void CloseKey(SettingsKey key) = 0;
+  // Reads the value `name` into buffer (size bytes): the value's bytes as stored, whatever its
+  // type. Fails (non-zero, buffer untouched) when the value is missing or larger than size; a text
+  // counts with its terminator.
+  virtual int32_t ReadValue(SettingsKey key, const char* name, void* buffer, uint32_t size) = 0;
+  virtual int32_t SetNumber(SettingsKey key, const char* name, uint32_t value) = 0;
+  // Sets a text of `length` bytes; length 0 gives the empty text.
+  virtual int32_t SetText(SettingsKey key, const char* name, const char* text,
+                          uint32_t length) = 0;
+
+  // --- Processes ---
+  // Starts a program from command_line, split on blanks with no shell and no quoting: the first
+  // word is the program, the rest its arguments. environment is a block of NUL-terminated
+  // "NAME=value" strings ending with an empty string; it is the child's whole environment. Answers
+  // 0 and sets *process, or the creation error (kOsErrFileNotFound when the program is missing).
+  virtual int32_t CreateProcess(const char* command_line, const char* environment,
+                                ProcessHandle* process) = 0;
+  // Sets *exit_code to the process's exit code, kOsStillActive while it runs; a process killed by
+  // a signal reports a code that is neither 0 nor kOsStillActive. Answers 0, or non-zero when the
+  // code cannot be read.
+  virtual int32_t GetExitCode(ProcessHandle process, int32_t* exit_code) = 0;
+  // Releases the handle (waiting for a finished child so that it leaves no zombie).
+  virtual void CloseProcess(ProcessHandle process) = 0;
+
+  // --- Time ---
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  // Seconds since 1 January 1970 UTC.
+  virtual int32_t Now() = 0;
+
+  // --- Files --- (true on success)
+  virtual bool DeleteFile(const char* path) = 0;
+  // Copies, replacing an existing target.
+  virtual bool CopyFile(const char* from, const char* to) = 0;
+  // Moves (renames); fails when the target exists.
+  virtual bool MoveFile(const char* from, const char* to) = 0;
+  virtual bool FileExists(const char* path) = 0;
+  // The short form of `path` into out (size bytes, terminated). On this platform the short form is
+  // the path itself. Answers the length of the result, or 0 when it does not fit or fails.
+  virtual uint32_t GetShortPath(const char* path, char* out, uint32_t size) = 0;
+  // Reads at most max_bytes bytes of the file as text (CR LF read as LF) into *text and its
+  // length in bytes into *file_size. Answers false when the file cannot be opened.
+  virtual bool ReadTextFile(const char* path, uint64_t max_bytes, std::string* text,
+                            uint64_t* file_size) = 0;
+
+  // --- String resources ---
+  // Loads string `id` of the module into buffer (size characters, terminator included), truncated
+  // to fit and always terminated when size > 0. Answers the number of characters copied, without
+  // the terminator; 0 when there is no such string or size is 0.
+  virtual int32_t LoadString(ModuleInstance module, uint32_t id, char* buffer, int32_t size) = 0;
+};
+
+#endif  // DBC_CONDUIT_PLATFORM_OS_SERVICES_H_
