@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include <memory>
+#include <string>
 
 #include "conduit/format/record_converter.h"
 #include "conduit/platform/os_services.h"
@@ -33,16 +34,29 @@ constexpr int32_t kLogLineSize = 128;
 constexpr uint16_t kRecordBufferSize = 4480;
 // Size of the application-information buffer.
 constexpr uint16_t kAppInfoBufferSize = 800;
+// The handheld's platform word in log messages (the desktop's is string IDS_DESKTOP).
+constexpr char kHandheldPlatformWord[] = "Rizez";
 // Size of the system information buffer.
 constexpr uint8_t kSystemInfoBufferSize = 255;
 
-// Old desktop category index -> new index, built while categories are reconciled.
+// Old desktop category index -> new index, built while categories are reconciled. At most one
+// entry is added per desktop category, and a category list holds at most 16 categories.
 struct CategoryIndexMap {
+  static constexpr int32_t kCapacity = 16;
   int32_t count = 0;
   struct Entry {
     int32_t old_index;
     int32_t new_index;
-  } entries[16];
+  } entries[kCapacity];
+
+  // Appends an entry; false (nothing added) when the map is full.
+  bool Add(int32_t old_index, int32_t new_index) {
+    if (count < 0 || count >= kCapacity) return false;
+    entries[count].old_index = old_index;
+    entries[count].new_index = new_index;
+    ++count;
+    return true;
+  }
 };
 
 class CSyncMonitor {
@@ -67,8 +81,16 @@ class CSyncMonitor {
   virtual int32_t SlowSync();
   // Stores a new, empty desktop table in *table; -1 (table null) when none could be made.
   virtual int32_t CreateLocalTable(std::unique_ptr<CBaseTable>& table);
+  // Reconciles the handheld and desktop category lists (after ReadRemoteCategories): both sides end
+  // with the same categories at the same indexes, and records whose category disappeared move to
+  // Unfiled with a log line. 0 or the code of the write to the handheld; kErrNoCategoryList without
+  // a handheld list, kErrNoTable without a desktop list (where one is needed).
   virtual int32_t SynchronizeCategories();
+  // Sets every desktop record ID to 0 on a first synchronisation of kind 2 with a handheld whose
+  // ROM major number is below 2. Always 0.
   virtual int32_t ResetLocalRecordIds();
+  // Appends the archive table's records to one archive file per category in the data folder
+  // (the category's safe file name plus the archive extension). 0 or the code that ended it.
   virtual int32_t ArchiveRecords();
   virtual int32_t RunSync();
   virtual int32_t RunSyncTypes4And7();
@@ -94,10 +116,22 @@ class CSyncMonitor {
   static void FreeRecordBuffer(RecordRequest* request);
 
   // --- Categories ---
+  // Rebuilds the handheld category list from the open handheld database's application-information
+  // block (read into an 800-byte buffer that the monitor keeps for WriteRemoteCategories). 0;
+  // kErrNoCategoryList when the list or the buffer could not be made or there is no converter;
+  // otherwise the code of the read or of the converter.
   int32_t ReadRemoteCategories();
+  // Converts list into the buffer of the last ReadRemoteCategories and writes the block to the
+  // handheld. The code of the write; the converter's code when the block could not be built (no
+  // preceding read, no list, no converter), in which case nothing is written.
   int32_t WriteRemoteCategories(CCategoryMgr* list);
+  // Makes the desktop category list a copy of list (IDs, indexes, names; name-dirty flags clear).
+  // Answers 0; does nothing without a desktop category list.
   int32_t CopyCategoriesToLocal(CCategoryMgr* list);
+  // Sets the name-dirty flag of every category of list (null: nothing).
   void MarkCategoriesDirty(CCategoryMgr* list);
+  // Moves every desktop record whose category is the old index of an entry to that entry's new
+  // index; the first matching entry wins and each record moves at most once.
   void RemapRecordCategories(const CategoryIndexMap& map);
 
   // --- The HotSync log ---
@@ -125,6 +159,10 @@ class CSyncMonitor {
   const SystemInfoRequest& system_info() const { return system_info_request_; }
 
  protected:
+  // The archive file of a category index: the data folder, the desktop category's safe file name
+  // ("Unfiled" when the desktop list has no category at the index) and the archive extension.
+  std::string ArchiveFileName(int32_t category_index) const;
+
   // The name of the handheld database being synchronised (remote name at the database index),
   // or "" when there is none.
   const char* RemoteDatabaseName() const;
@@ -137,8 +175,8 @@ class CSyncMonitor {
   HotSyncProps props_;  // only the first kSyncPropsCopySize bytes are copied; the rest is zero
   CCategoryMgr* desktop_categories_ = nullptr;  // borrowed from the desktop table
   std::unique_ptr<CCategoryMgr> handheld_categories_;
-  uint8_t db_handle_;
-  char archive_extension_[7];
+  uint8_t db_handle_ = 0;
+  char archive_extension_[7] = {};  // at most 6 characters; the specialisation sets it
   int32_t db_count_ = 1;
   int32_t db_index_ = 0;
   AppInfoRequest app_info_request_;
@@ -149,10 +187,13 @@ class CSyncMonitor {
   COsServices& os_;
 
  private:
-  // Loads string id into buffer (kLogLineSize) and logs it with the activity code.
+  // Loads string id (at most kLogLineSize characters with the terminator) and logs it with the
+  // activity code.
   void LogString(uint32_t id, int32_t activity);
-  // Logs the record's description line (activity -1).
+  // Logs the record's description line (activity -1), empty when FormatRecordForLog writes nothing.
   void LogRecordDescription(CBaseRecord& record);
+  // Loads string id into buffer (kLogLineSize characters); "" when the table has no such string.
+  void LoadLogString(uint32_t id, char* buffer);
 };
 
 #endif  // DBC_CONDUIT_ENGINE_SYNC_MONITOR_H_
