@@ -36,6 +36,9 @@ class CRecordConverter {
  protected:
   // The converter text buffer (kConverterTextBufferSize bytes), or null.
   char* text_buffer() const { return text_buffer_.get(); }
+  // Releases the text buffer, leaving the converter as if its allocation had failed; tests use it
+  // to reach that path.
+  void ReleaseTextBuffer() { text_buffer_.reset(); }
 
  private:
   std::unique_ptr<char[]> text_buffer_;

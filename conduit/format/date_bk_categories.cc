@@ -1,0 +1,25 @@
+// CDateBkConverter's category block conversions.
+#include "conduit/format/category_block.h"
+#include "conduit/format/date_bk_converter.h"
+#include "conduit/result_codes.h"
+
+int32_t CDateBkConverter::ConvertCategoriesFromRemote(AppInfoRequest* request, CCategoryMgr* list) {
+  if (request == nullptr || request->buffer == nullptr ||
+      request->buffer_size < kCategoryBlockSize) {
+    return kErrNoCategoryBufferIn;
+  }
+  if (list == nullptr) return kErrNoCategoryList;
+  const uint16_t changed = static_cast<uint16_t>((request->buffer[0] << 8) | request->buffer[1]);
+  return UnpackCategoryBlock(request->buffer + kCategoryFlagsSize, changed, list);
+}
+
+int32_t CDateBkConverter::ConvertCategoriesToRemote(AppInfoRequest* request, CCategoryMgr* list) {
+  if (request == nullptr || request->buffer == nullptr ||
+      request->buffer_size < kCategoryBlockSize) {
+    return kErrNoCategoryBufferOut;
+  }
+  if (list == nullptr) return kErrNoCategoryList;
+  request->buffer[0] = 0;
+  request->buffer[1] = 0;
+  return PackCategoryBlock(request->buffer + kCategoryFlagsSize, list);
+}

@@ -1,0 +1,44 @@
+#include "conduit/format/date_word.h"
+
+#include "conduit/format/local_time.h"
+#include "conduit/result_codes.h"
+
+namespace {
+
+constexpr int kYearShift = 9;
+constexpr int kMonthShift = 5;
+constexpr uint16_t kYearMask = 0x7F;
+constexpr uint16_t kMonthMask = 0x0F;
+constexpr uint16_t kDayMask = 0x1F;
+constexpr int32_t kLastMonth = 12;
+
+}  // namespace
+
+uint16_t SwapWord(uint16_t value) {
+  return static_cast<uint16_t>((value << 8) | (value >> 8));
+}
+
+bool PackDate(int32_t time, uint16_t* date_word, uint8_t* hour, uint8_t* minute) {
+  CLocalTime local;
+  if (!BreakDownLocalTime(time, &local)) return false;
+  *hour = static_cast<uint8_t>(local.hour);
+  *minute = static_cast<uint8_t>(local.minute);
+  *date_word = static_cast<uint16_t>(
+      (static_cast<uint16_t>((local.year - kDateWordFirstYear) & kYearMask) << kYearShift) |
+      (static_cast<uint16_t>(local.month) << kMonthShift) | static_cast<uint16_t>(local.day));
+  return local.year >= kDateWordFirstYear && local.year <= kDateWordLastYear;
+}
+
+int32_t UnpackDate(uint16_t date_word, int32_t hour, int32_t minute, int32_t* time) {
+  int32_t year = kDateWordFirstYear + ((date_word >> kYearShift) & kYearMask);
+  int32_t month = (date_word >> kMonthShift) & kMonthMask;
+  const int32_t day = date_word & kDayMask;
+  int32_t result = kOk;
+  if (year < kEarliestDesktopYear) {
+    year = kEarliestDesktopYear;
+    result = kErrMovedTo1970;
+  }
+  if (month == 0 || month > kLastMonth) month = kLastMonth;
+  *time = MakeLocalTime(year, month, day, hour, minute, 0);
+  return result;
+}
