@@ -148,10 +148,10 @@ TEST_F(ConverterBadInputTest, DesktopRecordsThatDoNotFitAreRefusedWithoutWriting
     const int32_t result = converter_.ConvertToRemote(record_, &request);
     if (size == kNeeded) {
       EXPECT_EQ(0, result);
-      EXPECT_EQ(kNeeded, request.data_size);
+      EXPECT_EQ(kNeeded, size_t{request.data_size});
     } else {
       EXPECT_EQ(kErrConvertToRemote, result) << size;
-      EXPECT_EQ(0u, request.data_size) << size;
+      EXPECT_EQ(0u, uint32_t{request.data_size}) << size;
       EXPECT_EQ(Bytes(size, 0xEE), Bytes(buffer.begin(), buffer.begin() + size)) << size;
     }
     EXPECT_EQ(Bytes(16, 0xEE), Bytes(buffer.begin() + size, buffer.end())) << size;

@@ -196,8 +196,11 @@ int32_t CDateBkConverter::ConvertToRemote(CBaseRecord& base, RecordRequest* requ
   AppendText(&raw, text);
   if (record->IsNote()) {
     result = record->GetNote(text);
-    flags |= kRawFlagNote;
-    AppendText(&raw, text);
+    // A note of nothing but CRs would reach the handheld as an empty note part.
+    if (text.find_first_not_of('\r') != std::string::npos) {
+      flags |= kRawFlagNote;
+      AppendText(&raw, text);
+    }
   }
   raw[kRawFlagsOffset] = flags;
 

@@ -70,7 +70,7 @@ TEST_F(DateBkConverterTest, TimedAndUntimedEventsGiveTheirFixedBytes) {
   RecordRequest q;
   ASSERT_EQ(0, ToRemote(r, &raw, &q));
   EXPECT_EQ((Bytes{0x09, 0x1E, 0x0A, 0x0F, 0xBE, 0x25, 0x04, 0x00, 0x00}), raw);
-  EXPECT_EQ(0x1234u, q.record_id);
+  EXPECT_EQ(0x1234u, uint32_t{q.record_id});
   EXPECT_EQ(0, q.attributes);
 
   r.SetUnTimedFlag(1);
@@ -112,7 +112,7 @@ TEST_F(DateBkConverterTest, EveryOptionalPartInItsPlace) {
                           'a',  '\n', 'b',  0x00};                         // note
   EXPECT_EQ(expected, raw);
   EXPECT_EQ(kRecAttrPrivate | kRecAttrDirty, q.attributes);
-  EXPECT_EQ(3, q.category);
+  EXPECT_EQ(3, int16_t{q.category});
 
   r.SetStatus(kStatusDeleted);
   r.SetArchiveBit(true);

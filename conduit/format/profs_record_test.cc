@@ -120,9 +120,9 @@ TEST_F(ProfsRecordTest, StartDayDropsHourAndMinute) {
   EXPECT_EQ(Local(2002, 6, 1), day);
 
   // On the day the clock goes forward, 10:30 is only 9.5 hours after midnight; the hour and
-  // minute are subtracted all the same, which lands one hour after midnight.
+  // minute are subtracted all the same (no correction), which lands one hour before midnight.
   r.SetStartTime(Local(2000, 3, 26, 10, 30));
-  EXPECT_EQ(Local(2000, 3, 26) + 3600, r.GetStartDay(day));
+  EXPECT_EQ(Local(2000, 3, 26) - 3600, r.GetStartDay(day));
 }
 
 TEST_F(ProfsRecordTest, CompareStartDaysOrdersByDay) {

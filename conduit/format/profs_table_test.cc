@@ -161,7 +161,7 @@ TEST_F(ProfsTableTest, WriterFitsValuesTheFormatCannotCarry) {
     const char* entry_field;
     const char* alarm_fields;
   } const kCases[] = {
-      {9999, 99, 0, "9999", "990"},    {-1, 120, 0, "    ", "021"}, {10000, 48, 1, "    ", "022"},
+      {9999, 99, 0, "9999", "990"},    {-1, 120, 0, "    ", "021"}, {10000, 120, 1, "    ", "052"},
       {123456, 150, 0, "    ", "990"}, {0, 7200, 0, "0000", "052"}, {5, 1000, 2, "0005", "992"},
   };
   for (const Case& c : kCases) {
