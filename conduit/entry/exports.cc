@@ -1,10 +1,50 @@
-// The conduit's exports. Until the synchronisation flow lands they answer -1.
+// The conduit's four exports. They choose the real operating-system services and hand over to
+// the code that takes them as a parameter; nothing thrown inside leaves the library.
 #include "conduit/entry/exports.h"
 
-CONDUIT_EXPORT int32_t GetConduitName(char* /*buffer*/, int32_t /*size*/) { return -1; }
+#include "conduit/entry/configure_conduit.h"
+#include "conduit/entry/entry_log.h"
+#include "conduit/entry/open_conduit.h"
+#include "conduit/platform/posix_os_services.h"
+#include "conduit/resources/string_table.h"
+#include "conduit/result_codes.h"
 
-CONDUIT_EXPORT int32_t GetConduitVersion() { return -1; }
+namespace {
 
-CONDUIT_EXPORT int32_t ConfigureConduit(HotSyncPrefs* /*prefs*/) { return -1; }
+COsServices& DefaultOsServices() {
+  static CPosixOsServices os;
+  return os;
+}
 
-CONDUIT_EXPORT int32_t OpenConduit(void* /*host_context*/, HotSyncProps* /*props*/) { return -1; }
+}  // namespace
+
+CONDUIT_EXPORT int32_t GetConduitName(char* buffer, int32_t size) {
+  try {
+    return LoadConduitName(DefaultOsServices(), ConduitModuleInstance(), buffer, size);
+  } catch (...) {
+    return kConduitNothingDone;
+  }
+}
+
+CONDUIT_EXPORT int32_t GetConduitVersion() {
+  return kConduitVersion;
+}
+
+CONDUIT_EXPORT int32_t ConfigureConduit(HotSyncPrefs* prefs) {
+  try {
+    return RunConfigureConduit(DefaultOsServices(), ConduitModuleInstance(), prefs);
+  } catch (...) {
+    return kConduitNothingDone;
+  }
+}
+
+CONDUIT_EXPORT int32_t OpenConduit(void* host_context, HotSyncProps* props) {
+  if (props == nullptr) return kOk;
+  try {
+    return RunOpenConduit(DefaultOsServices(), ConduitModuleInstance(), host_context, *props);
+  } catch (...) {
+    // Out of memory somewhere in the flow: the run failed, like any other failed step.
+    LogConduitError(kSyncFailedLine);
+    return kOk;
+  }
+}

@@ -1,0 +1,178 @@
+#include "conduit/entry/open_conduit.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <limits>
+#include <new>
+#include <string>
+
+#include "conduit/entry/entry_log.h"
+#include "conduit/entry/host_driver.h"
+#include "conduit/entry/settings.h"
+#include "conduit/format/local_time.h"
+#include "conduit/result_codes.h"
+
+namespace {
+
+constexpr char kBadPropsText[] =
+    "The HotSync Manager passed a name or folder without an end. Date Book";
+constexpr char kBadLocalFileName[] = "The desktop file name is not a plain file name. Date Book";
+constexpr char kNoShortFolder[] =
+    "Unable to get the short form of the data folder (at most 199 characters). Date Book";
+constexpr char kUserNameTooLong[] =
+    "The HotSync user name is longer than the 39 characters of a host user ID; set UserID in "
+    "the conduit's settings. Date Book";
+constexpr char kEnvironmentTooLong[] = "The Host Driver environment is too long. Date Book";
+
+constexpr char kBackupSuffix[] = "bak";
+constexpr size_t kBackupSuffixLength = sizeof kBackupSuffix - 1;
+
+// A text field of the sync properties, or false when it has no terminator inside its field.
+bool PropsText(const char (&field)[kPropsTextSize], std::string* out) {
+  size_t length = strnlen(field, kPropsTextSize);
+  if (length == kPropsTextSize) return false;
+  out->assign(field, length);
+  return true;
+}
+
+// The local file name must name a file inside the data folder.
+bool IsPlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("/\\") == std::string::npos;
+}
+
+}  // namespace
+
+std::unique_ptr<CProfsMonitor> NewProfsMonitor(const HotSyncProps& props, ModuleInstance module,
+                                               COsServices& os) {
+  return std::unique_ptr<CProfsMonitor>(new (std::nothrow) CProfsMonitor(props, module, os));
+}
+
+void ComputeSyncWindow(int32_t now, int32_t num_days, int32_t* window_start, int32_t* window_end) {
+  // The time of day is subtracted as the clock reads it, so on the day of a clock change the
+  // start lies an hour away from midnight; the end is always a whole number of days later.
+  CLocalTime local;
+  int64_t start = now;
+  if (BreakDownLocalTime(now, &local)) {
+    start -= static_cast<int64_t>(local.hour) * 3600 + local.minute * 60 + local.second;
+  }
+  int64_t end = start + static_cast<int64_t>(num_days) * kSecondsPerDay;
+  // A huge NumDays must not wrap the end round to a time before the start.
+  constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+  *window_start = static_cast<int32_t>(start < kMin ? kMin : start);
+  *window_end = static_cast<int32_t>(end < kMin ? kMin : (end > kMax ? kMax : end));
+}
+
+std::string BackupFileName(const std::string& local_file_name) {
+  if (local_file_name.size() >= kBackupSuffixLength) {
+    return local_file_name.substr(0, local_file_name.size() - kBackupSuffixLength) + kBackupSuffix;
+  }
+  return local_file_name.substr(0, local_file_name.rfind('.')) + "." + kBackupSuffix;
+}
+
+int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_context,
+                       const HotSyncProps& props, MonitorFactory make_monitor) {
+  if (host_context == nullptr) return kOk;
+
+  int32_t result = kOk;
+  std::unique_ptr<CProfsMonitor> monitor;
+  // Every failure leaves through here: the failing step has logged its own line.
+  auto fail = [&]() {
+    monitor.reset();
+    LogConduitError(kSyncFailedLine);
+    return result;
+  };
+
+  std::string data_folder, local_file_name, user_name, registry_path;
+  if (!PropsText(props.data_folder, &data_folder) ||
+      !PropsText(props.local_file_name, &local_file_name) ||
+      !PropsText(props.user_name, &user_name) || !PropsText(props.registry_path, &registry_path)) {
+    LogConduitError(kBadPropsText);
+    return fail();
+  }
+  if (!IsPlainFileName(local_file_name)) {
+    LogConduitError(kBadLocalFileName);
+    return fail();
+  }
+  char short_folder[kShortFolderSize] = {};
+  if (os.GetShortPath(data_folder.c_str(), short_folder, sizeof short_folder) == 0) {
+    LogConduitError(kNoShortFolder);
+    return fail();
+  }
+
+  ConduitSettings settings;
+  if (!ReadConduitSettings(os, props.registry_root, registry_path.c_str(), &settings)) {
+    return fail();
+  }
+
+  const std::string desktop_file = data_folder + local_file_name;
+  const std::string update_file = data_folder + kUpdateFileName;
+  if (settings.flush_backup != 0) {
+    // Missing files are fine: the request is only that neither is used again.
+    os.DeleteFile((data_folder + BackupFileName(local_file_name)).c_str());
+    os.DeleteFile(update_file.c_str());
+    if (!ResetFlushBackup(os, props.registry_root, registry_path.c_str())) return fail();
+  }
+
+  std::string user_id = settings.user_id;
+  if (user_id.empty()) {
+    // Cutting the name would make the driver work on another host user's calendar.
+    if (user_name.size() >= kUserIdSize) {
+      LogConduitError(kUserNameTooLong);
+      return fail();
+    }
+    user_id = user_name;
+  }
+
+  std::string hll_path = settings.hll_path;
+  if (!hll_path.empty() && hll_path.back() == '\\') hll_path.pop_back();
+  char environment[kEnvironmentSize] = {};
+  int env_length = snprintf(environment, sizeof environment, "PATH=%s;", hll_path.c_str());
+  // The block needs room for both terminating NUL bytes.
+  if (env_length < 0 || static_cast<size_t>(env_length) + 2 > sizeof environment) {
+    LogConduitError(kEnvironmentTooLong);
+    return fail();
+  }
+
+  CHostDriver driver(
+      os, HostDriverSetup{settings.driver_path, short_folder, environment, settings.hll_name});
+
+  if (settings.install[0] != '\0') {
+    if (!driver.RunInstall(settings.install)) return fail();
+    if (!ResetInstall(os, props.registry_root, registry_path.c_str())) return fail();
+  }
+
+  // An update file left behind means the host has not seen the last synchronisation's result:
+  // apply it first and synchronise at the next call, so that no change is lost or applied twice.
+  if (os.FileExists(update_file.c_str())) {
+    if (!driver.RunUpdate(kUpdateFileName, user_id.c_str(), settings.screen_id)) return fail();
+    os.DeleteFile(update_file.c_str());
+    return kOk;
+  }
+
+  monitor = make_monitor(props, module, os);
+  if (monitor == nullptr) return kOk;
+
+  int32_t window_start = 0;
+  int32_t window_end = 0;
+  ComputeSyncWindow(os.Now(), settings.num_days, &window_start, &window_end);
+  monitor->SetWindow(window_start, window_end);
+
+  os.DeleteFile((data_folder + kErrorFileName).c_str());
+  if (!driver.RunExtract(local_file_name.c_str(), user_id.c_str(), settings.num_days,
+                         settings.screen_id)) {
+    return fail();
+  }
+  os.CopyFile(desktop_file.c_str(), (data_folder + kExtractFileName).c_str());
+
+  result = monitor->Execute();
+  if (result != kOk) return fail();
+
+  os.MoveFile(desktop_file.c_str(), update_file.c_str());
+  if (!driver.RunUpdate(kUpdateFileName, user_id.c_str(), settings.screen_id)) return fail();
+  os.DeleteFile(update_file.c_str());
+  monitor.reset();
+  return kOk;
+}

@@ -1,0 +1,50 @@
+// One whole synchronisation, as OpenConduit runs it: settings, the one-time requests, the
+// host driver's extract, the monitor, the host driver's update and the files around them.
+//
+// Files in the data folder that survive a call: the update file "update.dat" only when its update
+// command failed (the next call retries it and does nothing else); the desktop file only when the
+// call stopped between extract and update; the extract file "extract.dat", a copy of the last
+// extract; the backup file, written by the monitor.
+#ifndef DBC_CONDUIT_ENTRY_OPEN_CONDUIT_H_
+#define DBC_CONDUIT_ENTRY_OPEN_CONDUIT_H_
+
+#include <stdint.h>
+
+#include <memory>
+
+#include "conduit/hostcal/profs_monitor.h"
+#include "conduit/platform/os_services.h"
+#include "conduit/platform/records.h"
+
+constexpr char kUpdateFileName[] = "update.dat";
+constexpr char kExtractFileName[] = "extract.dat";
+// Size of the short data folder, the terminator included.
+constexpr uint32_t kShortFolderSize = 200;
+// Size of the host driver's environment block; it ends with two NUL bytes.
+constexpr size_t kEnvironmentSize = 200;
+constexpr int32_t kSecondsPerDay = 86400;
+
+// Makes the monitor of one synchronisation; null when it cannot be allocated.
+using MonitorFactory = std::unique_ptr<CProfsMonitor> (*)(const HotSyncProps& props,
+                                                          ModuleInstance module, COsServices& os);
+
+// The factory of the conduit: a CProfsMonitor allocated with new (std::nothrow).
+std::unique_ptr<CProfsMonitor> NewProfsMonitor(const HotSyncProps& props, ModuleInstance module,
+                                               COsServices& os);
+
+// Runs one synchronisation. Answers 0, or the monitor's non-zero Execute result; every other
+// failure answers 0 too, after its own log line and "Datebook Synchronization Failed". A null
+// host_context answers 0 and touches nothing. make_monitor lets tests run a monitor of their own.
+int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_context,
+                       const HotSyncProps& props, MonitorFactory make_monitor = NewProfsMonitor);
+
+// The date window of a synchronisation at `now`: from `now` less the local time of day (00:00
+// today on an ordinary day) to that plus num_days days, kept within the signed 32-bit range.
+void ComputeSyncWindow(int32_t now, int32_t num_days, int32_t* window_start, int32_t* window_end);
+
+// The backup file's name for a local file name: its last three characters replaced by "bak".
+// A name shorter than three characters keeps its own characters: its part before the last "."
+// followed by ".bak", so the path never reaches back into the data folder.
+std::string BackupFileName(const std::string& local_file_name);
+
+#endif  // DBC_CONDUIT_ENTRY_OPEN_CONDUIT_H_
