@@ -1,0 +1,116 @@
+// Helpers shared by the entry tests: a scratch data folder, sync properties pointing at it, the
+// settings of a working conduit in a fake settings store, and the HotSync log of the current run.
+#ifndef DBC_CONDUIT_ENTRY_ENTRY_TEST_UTIL_H_
+#define DBC_CONDUIT_ENTRY_ENTRY_TEST_UTIL_H_
+
+#include <gtest/gtest.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "conduit/platform/fake_os_services.h"
+#include "conduit/platform/hotsync_log.h"
+#include "conduit/platform/records.h"
+
+namespace entry_test {
+
+constexpr char kKey[] = "Conduits/DateBook";
+
+// A folder of its own for the running test, removed when the object goes.
+class CScratchFolder {
+ public:
+  CScratchFolder() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    path_ = std::filesystem::path(::testing::TempDir()) /
+            ("dbc_entry_" + std::string(test->test_suite_name()) + "_" + test->name() + "_" +
+             std::to_string(getpid()));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_ / "data");
+  }
+  ~CScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  CScratchFolder(const CScratchFolder&) = delete;
+  CScratchFolder& operator=(const CScratchFolder&) = delete;
+
+  // The data folder, ending with a separator.
+  std::string DataFolder() const { return (path_ / "data").string() + "/"; }
+  std::string Data(const std::string& name) const { return DataFolder() + name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// The file's bytes, or "<missing>".
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "<missing>";
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Sync properties for the data folder and the fake store's conduit key.
+inline HotSyncProps MakeProps(const CFakeOsServices& os, const std::string& data_folder,
+                              int32_t sync_type = 0) {
+  HotSyncProps props;
+  memset(&props, 0, sizeof props);
+  props.sync_type = sync_type;
+  snprintf(props.data_folder, sizeof props.data_folder, "%s", data_folder.c_str());
+  snprintf(props.local_file_name, sizeof props.local_file_name, "%s", "datebook.dat");
+  snprintf(props.user_name, sizeof props.user_name, "%s", "Jane");
+  snprintf(props.registry_path, sizeof props.registry_path, "%s", kKey);
+  props.registry_root = os.root();
+  return props;
+}
+
+// Every setting of a working conduit; tests change or erase single values.
+inline void SetWorkingSettings(CFakeOsServices& os) {
+  os.SetNumberValue(kKey, "UserMode", 0);
+  os.SetNumberValue(kKey, "FlushBackup", 0);
+  os.SetTextValue(kKey, "UserID", "jdoe");
+  os.SetTextValue(kKey, "DriverPath", "/opt/drv/hostdrv");
+  os.SetTextValue(kKey, "HLLPath", "/opt/hll");
+  os.SetTextValue(kKey, "HLLName", "PROFS");
+  os.SetNumberValue(kKey, "NumDays", 30);
+  os.SetTextValue(kKey, "Install", "");
+  os.SetTextValue(kKey, "ScreenID", "SCR1");
+}
+
+// --- The HotSync log ---
+
+struct Line {
+  int32_t activity;
+  std::string text;
+};
+
+inline bool operator==(const Line& a, const Line& b) {
+  return a.activity == b.activity && a.text == b.text;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const Line& l) {
+  return out << "{" << l.activity << ",\"" << l.text << "\"}";
+}
+
+// A conduit failure line.
+inline Line Err(const std::string& text) {
+  return Line{kActivityConduitError, text};
+}
+
+// Starts a new run of the log; LogLines answers the run's entries in order.
+void StartLogRun();
+std::vector<Line> LogLines();
+
+}  // namespace entry_test
+
+#endif  // DBC_CONDUIT_ENTRY_ENTRY_TEST_UTIL_H_

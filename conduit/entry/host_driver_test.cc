@@ -1,0 +1,157 @@
+// The host driver's command lines, environment, waiting, exit codes and error file.
+#include "conduit/entry/host_driver.h"
+
+#include <string>
+#include <vector>
+
+#include "conduit/entry/entry_test_util.h"
+
+namespace {
+
+using entry_test::Err;
+using entry_test::Line;
+using entry_test::LogLines;
+
+const char kEnvironment[] = "PATH=/opt/hll;\0";  // the literal adds the second NUL
+
+class HostDriverTest : public ::testing::Test {
+ protected:
+  HostDriverTest()
+      : folder_(dir_.DataFolder()),
+        driver_(os_, HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "PROFS"}) {
+    entry_test::StartLogRun();
+  }
+  void Script(int32_t create_error, int32_t exit_code, int32_t polls_running = 0) {
+    os_.scripts.push_back(CFakeOsServices::Script{create_error, exit_code, polls_running});
+  }
+
+  entry_test::CScratchFolder dir_;
+  std::string folder_;
+  CFakeOsServices os_;
+  CHostDriver driver_;
+};
+
+TEST_F(HostDriverTest, CommandLinesAndEnvironmentByteForByte) {
+  ASSERT_TRUE(driver_.RunExtract("datebook.dat", "jdoe", 30, "SCR1"));
+  ASSERT_TRUE(driver_.RunUpdate("update.dat", "jdoe", "SCR1"));
+  ASSERT_TRUE(driver_.RunInstall("/media/setup"));
+  ASSERT_EQ(3u, os_.launches.size());
+  EXPECT_EQ("/opt/drv/hostdrv extract " + folder_ + " datebook.dat jdoe 30 SCR1 PROFS",
+            os_.launches[0].command_line);
+  // The update names no days, whatever NumDays is.
+  EXPECT_EQ("/opt/drv/hostdrv update " + folder_ + " update.dat jdoe 0 SCR1 PROFS",
+            os_.launches[1].command_line);
+  // The install fills the places it does not use with fixed words.
+  EXPECT_EQ("/opt/drv/hostdrv install " + folder_ + " /media/setup dummy 0 XXX PROFS",
+            os_.launches[2].command_line);
+  for (const auto& launch : os_.launches) {
+    EXPECT_EQ(std::string("PATH=/opt/hll;\0\0", 16), launch.raw_environment);
+  }
+  EXPECT_TRUE(LogLines().empty());
+}
+
+TEST_F(HostDriverTest, ValuesWithBlanksAreNotQuoted) {
+  ASSERT_TRUE(driver_.RunExtract("datebook.dat", "Jane Doe", 7, "SCR 1"));
+  const std::string line = os_.launches.at(0).command_line;
+  EXPECT_EQ("/opt/drv/hostdrv extract " + folder_ + " datebook.dat Jane Doe 7 SCR 1 PROFS", line);
+  EXPECT_EQ(10u, SplitCommandLine(line.c_str()).size());
+}
+
+// How the driver's start and end are judged: the log lines, the waiting and the result.
+TEST_F(HostDriverTest, OutcomesOfARun) {
+  struct Case {
+    const char* name;
+    int32_t create_error;
+    int32_t exit_code;
+    int32_t polls_running;
+    const char* line;  // null: success
+    size_t sleeps;
+  };
+  const Case kCases[] = {
+      {"exits at once with 0", 0, 0, 0, nullptr, 1},
+      {"runs for three checks", 0, 0, 3, nullptr, 4},
+      {"exit code 3", 0, 3, 0, "Host Communication Error = 3", 1},
+      {"exit code -1", 0, -1, 0, "Host Communication Error = -1", 1},
+      {"program missing", kOsErrFileNotFound, 0, 0, "A required file or DLL cannot be found.", 0},
+      {"library missing", kOsErrModNotFound, 0, 0, "A required DLL cannot be found.", 0},
+      {"other start error", 193, 0, 0, "Error loading Host Driver Err = 193.", 0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    CFakeOsServices os;
+    os.scripts.push_back(CFakeOsServices::Script{c.create_error, c.exit_code, c.polls_running});
+    CHostDriver driver(os, HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "P"});
+    entry_test::StartLogRun();
+    EXPECT_EQ(c.line == nullptr, driver.RunUpdate("update.dat", "jdoe", "S"));
+    EXPECT_EQ(c.line ? std::vector<Line>{Err(c.line)} : std::vector<Line>{}, LogLines());
+    // One yield and one 250 ms sleep before each check of the exit code.
+    EXPECT_EQ(std::vector<uint32_t>(c.sleeps, kDriverPollMs), os.sleeps);
+    EXPECT_EQ(static_cast<int32_t>(c.sleeps), os.exit_code_reads);
+  }
+}
+
+TEST_F(HostDriverTest, FailureLogsTheErrorFileAsOneEntry) {
+  entry_test::WriteFile(folder_ + "conderr.txt", "Logon refused.\r\nCheck the password.\r\n");
+  Script(0, 3);
+  EXPECT_FALSE(driver_.RunExtract("datebook.dat", "jdoe", 30, "SCR1"));
+  EXPECT_EQ((std::vector<Line>{Err("Host Communication Error = 3"),
+                               Err("Logon refused.\nCheck the password.\n")}),
+            LogLines());
+}
+
+TEST_F(HostDriverTest, MissingProgramLogsTheErrorFileToo) {
+  entry_test::WriteFile(folder_ + "conderr.txt", "left by an earlier run");
+  Script(kOsErrFileNotFound, 0);
+  EXPECT_FALSE(driver_.RunInstall("/media/setup"));
+  EXPECT_EQ((std::vector<Line>{Err("A required file or DLL cannot be found."),
+                               Err("left by an earlier run")}),
+            LogLines());
+  EXPECT_TRUE(os_.sleeps.empty());  // no install pause after a failure
+}
+
+TEST_F(HostDriverTest, EmptyOrMissingErrorFileAddsNothing) {
+  for (bool present : {false, true}) {
+    if (present) entry_test::WriteFile(folder_ + "conderr.txt", "");
+    entry_test::StartLogRun();
+    Script(0, 3);
+    EXPECT_FALSE(driver_.RunUpdate("update.dat", "jdoe", "SCR1"));
+    EXPECT_EQ(std::vector<Line>{Err("Host Communication Error = 3")}, LogLines()) << present;
+  }
+}
+
+TEST_F(HostDriverTest, SuccessDoesNotLogTheErrorFile) {
+  entry_test::WriteFile(folder_ + "conderr.txt", "a warning");
+  ASSERT_TRUE(driver_.RunUpdate("update.dat", "jdoe", "SCR1"));
+  EXPECT_TRUE(LogLines().empty());
+}
+
+TEST_F(HostDriverTest, HugeErrorFileIsLoggedAsABoundedPrefixWithANote) {
+  std::string text(kErrorFileLogLimit + 1000, 'e');
+  entry_test::WriteFile(folder_ + "conderr.txt", text);
+  Script(0, 3);
+  EXPECT_FALSE(driver_.RunUpdate("update.dat", "jdoe", "SCR1"));
+  std::vector<Line> lines = LogLines();
+  ASSERT_EQ(2u, lines.size());
+  const std::string note =
+      "\n[conduit: conderr.txt holds 66536 bytes; only the first 65536 are shown]";
+  EXPECT_EQ(std::string(kErrorFileLogLimit, 'e') + note, lines[1].text);
+  EXPECT_EQ(kActivityConduitError, lines[1].activity);
+}
+
+TEST_F(HostDriverTest, InstallPausesFiveSecondsAfterSuccess) {
+  ASSERT_TRUE(driver_.RunInstall("/media/setup"));
+  EXPECT_EQ((std::vector<uint32_t>{kDriverPollMs, kInstallPauseMs}), os_.sleeps);
+}
+
+TEST_F(HostDriverTest, OverlongCommandLineIsRefusedWithoutRunning) {
+  std::string long_name(300, 'n');
+  std::string long_path(199, 'p');
+  CHostDriver driver(os_, HostDriverSetup{long_path.c_str(), folder_.c_str(), kEnvironment, "P"});
+  EXPECT_FALSE(driver.RunExtract(long_name.c_str(), "jdoe", 30, "SCR1"));
+  EXPECT_TRUE(os_.launches.empty());
+  EXPECT_EQ(std::vector<Line>{Err(
+                "The Host Driver command line is longer than 511 characters. Date Book")},
+            LogLines());
+}
+
+}  // namespace
