@@ -142,7 +142,6 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   const std::string folder = argv[2];
-  const std::string file = folder + argv[3];
 
   std::map<std::string, std::string> keys;
   LoadScript(folder, command, &keys);
@@ -156,6 +155,7 @@ int main(int argc, char** argv) {
     std::fputs(kHelp, stderr);
     return kExitUsage;
   }
+  const std::string file = folder + argv[3];
   if (has("sleep_ms")) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(keys["sleep_ms"].c_str())));
   }
