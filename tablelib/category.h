@@ -61,6 +61,12 @@ class CCategoryMgr {
   // The lowest free index from 1 to 15, or -1 when none is free.
   int32_t GetFreeIndex() const;
   int32_t GetCount() const { return static_cast<int32_t>(categories_.size()); }
+  // The category at a position of the list (0 to GetCount() - 1), or null; does not move a walk.
+  const CCategory* At(int32_t position) const {
+    return position >= 0 && static_cast<size_t>(position) < categories_.size()
+               ? categories_[static_cast<size_t>(position)].get()
+               : nullptr;
+  }
 
   // Takes the category (category becomes null) and answers 0; refuses, leaving category with the
   // caller, when its index is outside 0 to 15 or taken (kTblErrBadArgument).

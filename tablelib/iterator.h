@@ -1,13 +1,16 @@
 // Iterators: walk a table's rows in table order or in a sorted order.
 //
 // Sorted orders are kept by the table, so sorting an unchanged table again costs O(1) and sorting
-// after k appends O(k log n). FindByRecordId needs SortByRecordId first and costs O(log n).
+// after k appends (or k changes of record IDs, statuses or categories) O(k log n). FindFirst and
+// FindByRecordId also take in rows appended or changed since the sort; FindNext does not, so a walk
+// visits each row once by the place it had when the walk began, even when the caller changes the
+// sort field of the rows it visits. Rows appended during a walk in table order are visited;
+// rows removed during a walk are skipped. FindByRecordId needs SortByRecordId first and costs
+// O(log n).
 #ifndef DBC_TABLELIB_ITERATOR_H_
 #define DBC_TABLELIB_ITERATOR_H_
 
 #include <stdint.h>
-
-#include <vector>
 
 #include "tablelib/table.h"
 
@@ -30,17 +33,24 @@ class CBaseIterator {
   int32_t SortByCatId();
   int32_t UnSort();
 
-  // After SortByRecordId: binds record to a row with that record ID and answers 0, else
-  // kTblErrNotFound (also when the order is not by record ID).
+  // After SortByRecordId: binds record to the first row (in table order) with that record ID and
+  // answers 0, else kTblErrNotFound (also when the order is not by record ID). A FindNext that
+  // follows goes on after the row found.
   int32_t FindByRecordId(uint32_t id, CBaseRecord& record, int32_t flag);
 
  private:
   enum Order { kTableOrder, kById, kByStatus, kByCategory };
 
+  int32_t Visit(CTableRow* row, CBaseRecord& record);
+  int32_t SortOrder() const;
+
   CBaseTable& table_;
   Order order_ = kTableOrder;
-  std::vector<CTableRow*> sorted_;  // the rows in order, for the sorted orders
-  size_t next_ = 0;
+  // The row visited last: its sort key and sequence number, and in table order its index.
+  bool started_ = false;
+  int64_t last_key_ = 0;
+  uint64_t last_seq_ = 0;
+  size_t last_index_ = 0;
 };
 
 #endif  // DBC_TABLELIB_ITERATOR_H_

@@ -19,7 +19,7 @@ class CBaseRecord {
  public:
   // flag is kept for callers (GetFlag) and has no effect on the record.
   CBaseRecord(CBaseTable& table, uint16_t flag);
-  virtual ~CBaseRecord() = default;
+  virtual ~CBaseRecord();
   CBaseRecord(const CBaseRecord&) = delete;
   CBaseRecord& operator=(const CBaseRecord&) = delete;
 
@@ -34,10 +34,13 @@ class CBaseRecord {
 
   CBaseTable& GetTable() const { return *table_; }
   uint16_t GetFlag() const { return flag_; }
-  // Whether the record is bound to a row (its fields are set up).
+  // Whether the record is bound to a row (its fields are set up). A record stays bound while rows
+  // are appended to the table; it becomes unbound when its row is purged or its table destroyed.
   bool IsBound() const { return row_ != nullptr; }
   CTableRow* GetRow() const { return row_; }
-  void Bind(CTableRow* row) { row_ = row; }
+  // Binds the record to a row of any table (null unbinds it). Getters and setters then work on
+  // that row, by the layout of the table that holds it.
+  void Bind(CTableRow* row);
   // Field `index` of the row, or null when unbound or when the row has no such field.
   CBaseField* GetField(int32_t index) const;
 
@@ -56,9 +59,20 @@ class CBaseRecord {
   bool IsArchived() const;
 
  protected:
+  // The schema of the table that holds the bound row; null when unbound.
+  const CBaseSchema* RowSchema() const;
+  // The integer field at a schema position; null when the row has none there.
+  CIntegerField* IntegerAt(int32_t index) const;
+  // Sets an integer field that may be a sort key, and tells the table.
+  int32_t SetKeyField(int32_t index, int32_t value);
+
   CBaseTable* table_;
   CTableRow* row_ = nullptr;
   uint16_t flag_;
+
+ private:
+  friend class CBaseTable;
+  CBaseTable* bound_table_ = nullptr;  // the table the record is registered with
 };
 
 class CDateBkRecord : public CBaseRecord {
@@ -123,6 +137,7 @@ class CDateBkRecord : public CBaseRecord {
 
  private:
   int32_t SetRule(const CRepeateDayInfo& rule);
+  CRepeatEventField* RepeatField() const;
   size_t exception_cursor_ = 0;
 };
 

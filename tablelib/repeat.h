@@ -98,7 +98,7 @@ class CDayOfMonth : public CRepeateDayInfo {
   int32_t GetMyBrand() const override { return kRepeatMonthlyByDay; }
   std::unique_ptr<CRepeateDayInfo> Clone() const override;
   bool SameAs(const CRepeateDayInfo& other) const override;
-  int32_t GetWeekIndex() const { return week_index_; }  // 0 to 3, 4 the last
+  int32_t GetWeekIndex() const { return week_index_; }   // 0 to 3, 4 the last
   int32_t GetDayOfWeek() const { return day_of_week_; }  // 0 Sunday ... 6 Saturday
   // week_index * 7 + day_of_week.
   int32_t CalcDayMultiple() const { return week_index_ * 7 + day_of_week_; }

@@ -8,6 +8,9 @@
 
 class CTableStream;
 
+// The most fields a row may have.
+constexpr int32_t kMaxSchemaFields = 1024;
+
 class CBaseSchema {
  public:
   CBaseSchema() = default;
@@ -15,7 +18,11 @@ class CBaseSchema {
   // Sets the members below; answers 0.
   virtual int32_t DefineSchema() = 0;
   // Writes or reads (by the stream's direction) the members below in the library's file format.
+  // On load a layout that is out of range (more than kMaxSchemaFields fields, a position outside
+  // the row) sets kTblErrBadFormat and leaves the members as they were.
   virtual void Serialize(CTableStream& stream);
+  // Whether both schemas have the same field count, type list and positions.
+  bool SameLayout(const CBaseSchema& other) const;
 
   int32_t m_FieldsPerRow = 0;
   // One 16-bit type code (fields.h) per field, field 0 first.
@@ -57,10 +64,17 @@ class CDateBkSchema : public CBaseSchema {
     kDateBkFieldCount = 15,
   };
 
+  // Both constructors set up the Date Book layout, so that the schema can be used at once; a
+  // derived schema's DefineSchema, called afterwards, replaces it.
   CDateBkSchema();
-  // field_count is a sizing hint that derived schemas pass; the layout comes from DefineSchema.
+  // field_count is a sizing hint that derived schemas pass; it is kept and has no effect on the
+  // layout, which comes from DefineSchema.
   explicit CDateBkSchema(int32_t field_count);
   int32_t DefineSchema() override;
+  int32_t GetFieldCountHint() const { return field_count_hint_; }
+
+ private:
+  int32_t field_count_hint_ = kDateBkFieldCount;
 };
 
 #endif  // DBC_TABLELIB_SCHEMA_H_

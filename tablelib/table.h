@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "tablelib/category.h"
@@ -13,6 +14,7 @@
 #include "tablelib/schema.h"
 
 class CBaseRecord;
+class CBaseTable;
 class CDateBkRecord;
 class CTableStream;
 
@@ -25,10 +27,28 @@ enum : int32_t {
   kStatusPending = 8,
 };
 
-// One row: a field per schema field, and the archive flag.
+// The sorted orders a table keeps (CBaseIterator).
+enum : int32_t {
+  kSortOrderById = 0,
+  kSortOrderByStatus = 1,
+  kSortOrderByCategory = 2,
+  kSortOrderCount = 3,
+};
+
+// One row: a field per schema field, and the archive flag. The other members belong to the table
+// that holds the row.
 struct CTableRow {
   std::vector<std::unique_ptr<CBaseField>> fields;
   bool archived = false;
+
+  CBaseTable* owner = nullptr;  // the table that holds the row
+  uint64_t seq = 0;             // rises with table order; never reused within a table
+  // Per sorted order: the key the row is filed under, and whether it waits to be (re)filed.
+  struct SortSlot {
+    int64_t key = 0;
+    bool filed = false;
+    bool pending = false;
+  } sort_slots[kSortOrderCount];
 };
 
 class CBaseTable {
@@ -64,9 +84,12 @@ class CBaseTable {
   // Writes the table through Serialize into a temporary file in the same folder, flushes it and
   // renames it over path; a failed save leaves an existing file as it was. 0 or a code.
   int32_t SaveTo(const std::string& path);
-  // Replaces the rows and categories by those of the file, read through Serialize.
-  // kTblErrFileNotFound when no file exists (the table is untouched); another code for a file
-  // that cannot be read or is foreign, truncated or damaged (the table is then emptied).
+  // Replaces the rows and categories by those of the file, read through Serialize. The file is
+  // only read. kTblErrFileNotFound when no file exists (the table is untouched); another code for
+  // a file that cannot be read or is foreign, truncated or damaged: kTblErrBadFormat for a
+  // foreign or damaged file, kTblErrEndOfFile for a truncated one, kTblErrSchema for a table file
+  // of another field layout. After a failure the table holds no rows (its categories stay); the
+  // base format never leaves part of a file in the table.
   int32_t OpenFrom(const std::string& path, int32_t flag);
 
   CCategoryMgr* GetCategoryManager() { return &categories_; }
@@ -83,17 +106,40 @@ class CBaseTable {
   void NoteRowChanged(CTableRow* row, int32_t field);
 
  protected:
+  // Sets the values of a blank row beyond the empty fields; the base class sets none.
+  virtual void InitBlankRow(CTableRow& row);
+  // Builds a row with a field per schema field (empty values); null with *error set on failure.
+  std::unique_ptr<CTableRow> NewRow(int32_t* error);
+
   std::unique_ptr<CBaseSchema> schema_;
 
  private:
   friend class CBaseIterator;
+  friend class CBaseRecord;
   struct SortCache;
 
   int32_t AppendRow(std::unique_ptr<CTableRow> row, CBaseRecord& record);
+  // Removes the rows for which doomed is true, unbinding the records bound to them.
+  template <class Pred>
+  void RemoveRows(Pred doomed);
+  void StoreOwnFormat(CTableStream& stream);
+  void LoadOwnFormat(CTableStream& stream);
+
+  // Sorted orders, for CBaseIterator. PrepareOrder builds the order or brings it up to date (0 or
+  // kTblErrNoMemory); the walk functions answer the row after (key, seq), or null.
+  int32_t PrepareOrder(int32_t order);
+  CTableRow* FirstInOrder(int32_t order, int64_t key, uint64_t seq, bool after);
+  int64_t SortKeyOf(const CTableRow& row, int32_t order) const;
+  void DropOrder(int32_t order);
+
+  void RegisterRecord(CBaseRecord* record);
+  void UnregisterRecord(CBaseRecord* record);
 
   std::vector<std::unique_ptr<CTableRow>> rows_;
   CCategoryMgr categories_;
   std::unique_ptr<SortCache> sort_cache_;
+  uint64_t next_seq_ = 1;
+  std::unordered_set<CBaseRecord*> bound_records_;  // records bound to a row of this table
 };
 
 // A table of Date Book records (CDateBkSchema).
@@ -105,8 +151,12 @@ class CDateBkTable : public CBaseTable {
   int32_t AppendDuplicateRecord(CBaseRecord& source, CBaseRecord& target, int32_t flag) override;
   using CBaseTable::AppendBlankRecord;
   // Adds a blank Date Book row (untimed flag clear, no alarm, no repetition, status 0, record ID
-  // 0, category 0) and binds record to it.
+  // 0, category 0) and binds record to it. Both forms of AppendBlankRecord give such a row.
   virtual int32_t AppendBlankRecord(CDateBkRecord& record);
+
+ protected:
+  // No alarm: the alarm advance is -1.
+  void InitBlankRow(CTableRow& row) override;
 };
 
 #endif  // DBC_TABLELIB_TABLE_H_

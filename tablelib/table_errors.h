@@ -10,10 +10,10 @@ constexpr int32_t kTblOk = 0;
 constexpr int32_t kTblErrBadRecord = 24577;  // 0x6001
 constexpr int32_t kTblErrNoMemory = 24578;   // 0x6002
 // No record (no further record, no record of that ID).
-constexpr int32_t kTblErrNotFound = 24579;  // 0x6003
+constexpr int32_t kTblErrNotFound = 24579;     // 0x6003
 constexpr int32_t kTblErrBadArgument = 24580;  // 0x6004
 // A file that exists but cannot be opened as asked (permissions, a folder).
-constexpr int32_t kTblErrAccess = 24581;  // 0x6005
+constexpr int32_t kTblErrAccess = 24581;        // 0x6005
 constexpr int32_t kTblErrFileNotFound = 24582;  // 0x6006
 // A stream that ended inside a value.
 constexpr int32_t kTblErrEndOfFile = 24583;  // 0x6007

@@ -17,9 +17,9 @@
 class CTableFile {
  public:
   enum Mode {
-    kRead,        // existing file, reading only
-    kReadWrite,   // existing file, reading and writing (fails on a read-only file)
-    kCreate,      // created or truncated, writing only
+    kRead,       // existing file, reading only
+    kReadWrite,  // existing file, reading and writing (fails on a read-only file)
+    kCreate,     // created or truncated, writing only
   };
 
   CTableFile() = default;
@@ -44,9 +44,12 @@ class CTableFile {
   int32_t Write(const void* data, size_t size);
   // Flushes to the operating system and to the disk; 0 or kTblErrIo.
   int32_t Sync();
+  // Whether a Read since Open failed for another reason than the end of the file.
+  bool HadReadError() const { return read_error_; }
 
  private:
   std::FILE* file_ = nullptr;
+  bool read_error_ = false;
 };
 
 // A buffered stream over an open CTableFile, either loading or storing.
@@ -77,6 +80,11 @@ class CTableStream {
   // false.
   bool ReadByte(uint8_t* byte);
 
+  // The CRC-32 (IEEE 802.3) of every byte written or read since construction or ResetCrc32; the
+  // table file format ends with it.
+  uint32_t Crc32() const { return ~crc_; }
+  void ResetCrc32() { crc_ = 0xFFFFFFFFu; }
+
   // The first failure of the stream, 0 when none.
   int32_t Error() const { return error_; }
   void SetError(int32_t error) {
@@ -85,6 +93,7 @@ class CTableStream {
 
  private:
   bool Fill();
+  void UpdateCrc(const uint8_t* bytes, size_t size);
 
   CTableFile& file_;
   Direction direction_;
@@ -92,6 +101,7 @@ class CTableStream {
   size_t begin_ = 0;  // loading: next unread byte
   size_t end_ = 0;    // loading: end of valid data; storing: bytes buffered
   int32_t error_ = 0;
+  uint32_t crc_ = 0xFFFFFFFFu;
 };
 
 #endif  // DBC_TABLELIB_TABLE_STREAM_H_
