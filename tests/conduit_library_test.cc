@@ -12,9 +12,12 @@
 
 namespace {
 
+// DBC_LIB_DIR, or the lib/ folder beside DBC_BIN_DIR (CTest may pass only the first variable of
+// the list it was given).
 std::string LibraryPath() {
-  const char* dir = getenv("DBC_LIB_DIR");
-  return std::string(dir ? dir : ".") + "/libdatebook_conduit.so";
+  if (const char* dir = getenv("DBC_LIB_DIR")) return std::string(dir) + "/libdatebook_conduit.so";
+  const char* bin = getenv("DBC_BIN_DIR");
+  return std::string(bin ? bin : ".") + "/../lib/libdatebook_conduit.so";
 }
 
 class ConduitLibraryTest : public ::testing::Test {
