@@ -8,6 +8,7 @@
 
 #include "conduit/entry/entry_test_util.h"
 #include "conduit/resources/string_table.h"
+#include "host/dialog/dialog_control.h"
 
 namespace {
 
@@ -56,6 +57,38 @@ TEST(ConfigureConduitTest, ChosenActionToSyncType) {
   };
   const Case kCases[] = {{0, 0}, {1, 3}, {2, 2}, {3, 6}, {4, 6}, {-1, 6}};
   for (const Case& c : kCases) EXPECT_EQ(c.sync_type, SyncTypeForAction(c.action)) << c.action;
+}
+
+// Through the dialog: "ok" keeps the preselected action, so the written sync type shows it.
+TEST(ConfigureConduitTest, DialogAnswers) {
+  struct Case {
+    int32_t sync_type;
+    const char* script;
+    int32_t result;
+    int32_t sync_type_after;
+    int32_t action_kind;
+  };
+  const Case kCases[] = {
+      {1, "ok", 0, 0, 2},        {0, "ok", 0, 0, 2},        {3, "ok", 0, 3, 2},
+      {2, "ok", 0, 2, 2},        {4, "ok", 0, 6, 2},        {7, "ok", 0, 6, 2},
+      {-5, "ok", 0, 6, 2},       {0, "1,default", 0, 3, 1}, {0, "2,once", 0, 2, 2},
+      {0, "3", 0, 6, 2},         {2, "0,default", 0, 0, 1}, {2, "cancel", -1, 2, 0},
+      {-5, "cancel", -1, -5, 0},
+  };
+  CFakeOsServices os;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.sync_type) + " " + c.script);
+    HsDialogSetScript(c.script);
+    HotSyncPrefs prefs;
+    memset(&prefs, 0, sizeof prefs);
+    prefs.sync_type = c.sync_type;
+    prefs.action_kind = 9;
+    EXPECT_EQ(c.result, RunConfigureConduit(os, ConduitModuleInstance(), &prefs));
+    EXPECT_EQ(c.sync_type_after, prefs.sync_type);
+    EXPECT_EQ(c.action_kind, prefs.action_kind);
+  }
+  HsDialogClearScript();
+  EXPECT_EQ(-1, RunConfigureConduit(os, ConduitModuleInstance(), nullptr));
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include "conduit/platform/fake_os_services.h"
 #include "conduit/platform/hotsync_log.h"
 #include "conduit/platform/records.h"
+#include "host/device/device_control.h"
+#include "host/log/log_control.h"
 
 namespace entry_test {
 
@@ -43,6 +45,7 @@ class CScratchFolder {
   // The data folder, ending with a separator.
   std::string DataFolder() const { return (path_ / "data").string() + "/"; }
   std::string Data(const std::string& name) const { return DataFolder() + name; }
+  std::string Path(const std::string& name) const { return (path_ / name).string(); }
 
  private:
   std::filesystem::path path_;
@@ -107,9 +110,34 @@ inline Line Err(const std::string& text) {
   return Line{kActivityConduitError, text};
 }
 
-// Starts a new run of the log; LogLines answers the run's entries in order.
-void StartLogRun();
-std::vector<Line> LogLines();
+// Starts a new run of the log.
+inline void StartLogRun() {
+  HsLogStartRun();
+}
+
+// The entries of the current run, in order.
+inline std::vector<Line> LogLines() {
+  std::vector<Line> lines;
+  for (const HsLogEntry& entry : HsLogEntries()) lines.push_back(Line{entry.activity, entry.text});
+  return lines;
+}
+
+// --- The emulated handheld ---
+
+// Connects a fresh handheld (a device image in the scratch folder) for the object's lifetime, so
+// that the monitor can read the system information.
+class CHandheld {
+ public:
+  explicit CHandheld(const CScratchFolder& folder) {
+    std::string path = folder.Path("device.db");
+    std::string error;
+    EXPECT_EQ(kDeviceOk, DeviceCreateImage(path, "Jane", &error)) << error;
+    EXPECT_EQ(kDeviceOk, DeviceOpenImage(path, &error)) << error;
+  }
+  ~CHandheld() { DeviceCloseImage(); }
+  CHandheld(const CHandheld&) = delete;
+  CHandheld& operator=(const CHandheld&) = delete;
+};
 
 }  // namespace entry_test
 

@@ -76,8 +76,10 @@ TEST_F(HostDriverTest, OutcomesOfARun) {
       {"library missing", kOsErrModNotFound, 0, 0, "A required DLL cannot be found.", 0},
       {"other start error", 193, 0, 0, "Error loading Host Driver Err = 193.", 0},
   };
+  entry_test::CHandheld handheld(dir_);  // counts the yields
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
+    DeviceResetYieldCount();
     CFakeOsServices os;
     os.scripts.push_back(CFakeOsServices::Script{c.create_error, c.exit_code, c.polls_running});
     CHostDriver driver(os, HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "P"});
@@ -87,6 +89,7 @@ TEST_F(HostDriverTest, OutcomesOfARun) {
     // One yield and one 250 ms sleep before each check of the exit code.
     EXPECT_EQ(std::vector<uint32_t>(c.sleeps, kDriverPollMs), os.sleeps);
     EXPECT_EQ(static_cast<int32_t>(c.sleeps), os.exit_code_reads);
+    EXPECT_EQ(c.sleeps, DeviceYieldCount());
   }
 }
 

@@ -330,6 +330,90 @@ TEST_F(OpenConduitTest, MonitorGetsTheWindowOfToday) {
   EXPECT_EQ(1699916400 + 30 * 86400, g_trace.window_end);
 }
 
+// --- With a handheld connected, so that the monitor's Execute reaches its sync loop ---
+
+class OpenConduitSyncTest : public OpenConduitTest {
+ protected:
+  OpenConduitSyncTest() : handheld_(dir_) {
+    // What the driver's extract leaves; the fake process runner writes no files itself.
+    WriteFile(Data("datebook.dat"), "0000");
+  }
+  entry_test::CHandheld handheld_;
+};
+
+TEST_F(OpenConduitSyncTest, SuccessfulRunAppliesAndRemovesTheUpdateFile) {
+  EXPECT_EQ(kOk, Run());
+  EXPECT_EQ((std::vector<std::string>{"extract", "update"}), Commands());
+  EXPECT_EQ("/opt/drv/hostdrv update " + dir_.DataFolder() + " update.dat jdoe 0 SCR1 PROFS",
+            os_.launches[1].command_line);
+  EXPECT_EQ(1, g_trace.runs);
+  EXPECT_EQ(1, g_trace.destroyed);
+  EXPECT_EQ("0000", ReadFile(Data("extract.dat")));
+  EXPECT_EQ(kMissing, ReadFile(Data("datebook.dat")));
+  EXPECT_EQ(kMissing, ReadFile(Data("update.dat")));
+  EXPECT_TRUE(LogLines().empty());
+}
+
+TEST_F(OpenConduitSyncTest, FailedUpdateKeepsTheUpdateFileForTheNextRun) {
+  SucceedNextRun();
+  FailNextRun(3);
+  EXPECT_EQ(kOk, Run());
+  EXPECT_EQ((std::vector<Line>{Err("Host Communication Error = 3"), kFailed}), LogLines());
+  EXPECT_EQ("0000", ReadFile(Data("update.dat")));
+  EXPECT_EQ(kMissing, ReadFile(Data("datebook.dat")));
+
+  // The next call only retries the update.
+  entry_test::StartLogRun();
+  os_.launches.clear();
+  EXPECT_EQ(kOk, Run());
+  EXPECT_EQ(std::vector<std::string>{"update"}, Commands());
+  EXPECT_EQ(1, g_trace.runs);
+  EXPECT_EQ(kMissing, ReadFile(Data("update.dat")));
+  EXPECT_TRUE(LogLines().empty());
+}
+
+TEST_F(OpenConduitSyncTest, FailedSyncAnswersItsCodeAndKeepsTheDesktopFile) {
+  g_trace.run_result = kErrLoadDesktop;
+  EXPECT_EQ(kErrLoadDesktop, Run());
+  EXPECT_EQ(std::vector<Line>{kFailed}, LogLines());
+  EXPECT_EQ(std::vector<std::string>{"extract"}, Commands());
+  EXPECT_EQ("0000", ReadFile(Data("datebook.dat")));
+  EXPECT_EQ(kMissing, ReadFile(Data("update.dat")));
+  EXPECT_EQ(1, g_trace.destroyed);
+}
+
+// Sync types that this conduit does not synchronise: the extract still runs and is copied, the
+// monitor answers its code, and nothing reaches the host.
+TEST_F(OpenConduitSyncTest, SyncTypesNotSynchronised) {
+  struct Case {
+    int32_t sync_type;
+    int32_t result;
+  };
+  const Case kCases[] = {{4, kErrNotProvided},         {5, kErrNotProvided},
+                         {7, kErrNotProvided},         {6, kErrSyncTypeUnsupported},
+                         {8, kErrSyncTypeUnsupported}, {-1, kErrSyncTypeUnsupported}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sync_type);
+    std::filesystem::remove(Data("extract.dat"));
+    os_.launches.clear();
+    entry_test::StartLogRun();
+    props_.sync_type = c.sync_type;
+    EXPECT_EQ(c.result,
+              RunOpenConduit(os_, ConduitModuleInstance(), &context_, props_, NewProfsMonitor));
+    EXPECT_EQ(std::vector<std::string>{"extract"}, Commands());
+    EXPECT_EQ("0000", ReadFile(Data("extract.dat")));
+    EXPECT_EQ("0000", ReadFile(Data("datebook.dat")));
+    EXPECT_EQ(std::vector<Line>{kFailed}, LogLines());
+  }
+}
+
+TEST_F(OpenConduitSyncTest, UnreadableSystemInformationAnswersItsCode) {
+  DeviceFailCall(kDeviceOpReadSystemInfo, 1, kDeviceErrLinkLost);
+  EXPECT_EQ(kDeviceErrLinkLost, Run());
+  EXPECT_EQ(0, g_trace.runs);
+  EXPECT_EQ(std::vector<Line>{kFailed}, LogLines());
+}
+
 TEST(SyncWindowTest, StartsAtTheTimeOfDayAsTheClockReadsIt) {
   setenv("TZ", "Europe/Berlin", 1);
   tzset();
