@@ -1,0 +1,358 @@
+// Helpers shared by the engine's tests: a small specialisation of CSyncMonitor over Date Book
+// tables, sync properties for a scratch data folder, and desktop tables described in a line.
+#ifndef DBC_CONDUIT_ENGINE_ENGINE_TEST_UTIL_H_
+#define DBC_CONDUIT_ENGINE_ENGINE_TEST_UTIL_H_
+
+#include <gtest/gtest.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "conduit/engine/sync_monitor.h"
+#include "conduit/format/date_bk_converter.h"
+#include "conduit/platform/fake_os_services.h"
+#include "conduit/platform/sync_manager.h"
+#include "conduit/resources/string_table.h"
+#include "conduit/result_codes.h"
+#include "host/device/device_control.h"
+#include "host/log/log_control.h"
+#include "tablelib/category.h"
+#include "tablelib/iterator.h"
+#include "tablelib/record.h"
+#include "tablelib/table.h"
+#include "tablelib/table_errors.h"
+
+namespace engine_test {
+
+constexpr char kDatabaseName[] = "DatebookDB";
+
+// A folder of its own for the running test, removed when the object goes.
+class CScratchFolder {
+ public:
+  CScratchFolder() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    path_ = std::filesystem::path(::testing::TempDir()) /
+            ("dbc_engine_" + std::string(test->test_suite_name()) + "_" + test->name() + "_" +
+             std::to_string(getpid()));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_ / "data");
+  }
+  ~CScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  // The data folder, ending with a separator.
+  std::string DataFolder() const { return (path_ / "data").string() + "/"; }
+  std::string Path(const std::string& name) const { return (path_ / name).string(); }
+  // The names of the files in the data folder, sorted.
+  std::vector<std::string> DataFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_ / "data")) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // Every file below the scratch folder, outside the data folder too (relative paths, sorted).
+  std::vector<std::string> AllFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_)) {
+      if (entry.is_regular_file()) {
+        names.push_back(std::filesystem::relative(entry.path(), path_).string());
+      }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Sync properties for the data folder, with the one remote database kDatabaseName.
+inline HotSyncProps MakeProps(const std::string& data_folder, int32_t sync_type,
+                              int32_t first_sync = 0) {
+  static char name[] = "DatebookDB";
+  HotSyncProps props;
+  memset(&props, 0, sizeof(props));
+  props.sync_type = sync_type;
+  strncpy(props.data_folder, data_folder.c_str(), sizeof(props.data_folder) - 1);
+  strncpy(props.local_file_name, "datebook.dat", sizeof(props.local_file_name) - 1);
+  props.remote_names[0] = name;
+  props.first_sync = first_sync;
+  return props;
+}
+
+// The test specialisation: Date Book tables, the Date Book converter, the handheld database
+// opened by name, and knobs that make its operations fail.
+class CTestMonitor : public CSyncMonitor {
+ public:
+  CTestMonitor(const HotSyncProps& props, COsServices& os)
+      : CSyncMonitor(props, ConduitModuleInstance(), os) {
+    converter_.reset(new CDateBkConverter());
+    desktop_table_.reset(new CDateBkTable());
+    archive_table_.reset(new CDateBkTable());
+    strcpy(archive_extension_, ".DBA");
+  }
+
+  // --- Knobs ---
+  int32_t run_sync_result = kOk;
+  int32_t run_sync_calls = 0;
+  int32_t types_4_and_7_calls = 0;
+  int32_t type_5_calls = 0;
+  // What FormatRecordForLog writes; with describe false the base class's (nothing) is used.
+  bool describe = true;
+  std::string description = "Lunch";
+  // The title GetConduitTitle writes; with titled false the base class's (nothing) is used.
+  bool titled = true;
+  // CreateLocalTable call number (1-based) that fails; 0: none.
+  int32_t fail_create_table_at = 0;
+  int32_t create_table_calls = 0;
+  // CopyRecordToTable fails with this code when non-zero.
+  int32_t copy_error = kOk;
+
+  // Opens the handheld database and remembers its handle.
+  int32_t OpenRemoteDatabase() override {
+    return DevOpenDatabase(RemoteDatabaseName(), 0, &db_handle_, kSyncOpenModeReadWrite);
+  }
+  int32_t CopyRecordToTable(CBaseRecord& record, CBaseTable& table) override {
+    if (copy_error != kOk) return copy_error;
+    CDateBkRecord copy(table, 0);
+    return table.AppendDuplicateRecord(record, copy, 1);
+  }
+  int32_t CreateLocalTable(std::unique_ptr<CBaseTable>& table) override {
+    ++create_table_calls;
+    if (create_table_calls == fail_create_table_at) {
+      table.reset();
+      return kErrNotProvided;
+    }
+    table.reset(new CDateBkTable());
+    return kOk;
+  }
+  int32_t RunSync() override {
+    ++run_sync_calls;
+    return run_sync_result;
+  }
+  int32_t RunSyncTypes4And7() override {
+    ++types_4_and_7_calls;
+    return CSyncMonitor::RunSyncTypes4And7();
+  }
+  int32_t RunSyncType5() override {
+    ++type_5_calls;
+    return CSyncMonitor::RunSyncType5();
+  }
+  void FormatRecordForLog(CBaseRecord& record, char* buffer) override {
+    if (!describe) return CSyncMonitor::FormatRecordForLog(record, buffer);
+    strncpy(buffer, description.c_str(), kLogLineSize - 1);
+  }
+  void GetConduitTitle(char* buffer, int32_t size) override {
+    if (!titled) return CSyncMonitor::GetConduitTitle(buffer, size);
+    os_.LoadString(module_, IDS_CONDUIT_NAME, buffer, size);
+  }
+
+  // --- Access for tests ---
+  CDateBkTable& desktop() { return static_cast<CDateBkTable&>(*desktop_table_); }
+  CDateBkTable& archive() { return static_cast<CDateBkTable&>(*archive_table_); }
+  void DropArchiveTable() { archive_table_.reset(); }
+  void DropDesktopTable() { desktop_table_.reset(); }
+  // Borrows the desktop table's category list, as SynchronizeCategories does.
+  void TakeDesktopCategories() { desktop_categories_ = desktop_table_->GetCategoryManager(); }
+  void SetRomVersion(uint32_t version) { system_info_request_.rom_version = version; }
+  uint8_t handle() const { return db_handle_; }
+  using CSyncMonitor::RemoteDatabaseName;
+};
+
+// A category as the tests describe one.
+struct Cat {
+  int32_t index;
+  int32_t id;
+  std::string name;
+  bool dirty = false;
+};
+
+inline bool operator==(const Cat& a, const Cat& b) {
+  return a.index == b.index && a.id == b.id && a.name == b.name && a.dirty == b.dirty;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const Cat& c) {
+  return out << "{" << c.index << "," << c.id << ",\"" << c.name << "\""
+             << (c.dirty ? ",dirty" : "") << "}";
+}
+
+inline void FillCategories(CCategoryMgr& list, const std::vector<Cat>& cats) {
+  list.DeleteAllCategories(1);
+  for (const Cat& c : cats) {
+    std::unique_ptr<CCategory> category(new CCategory(c.id, c.index, c.name, c.dirty));
+    ASSERT_EQ(kOk, list.Add(category)) << c;
+  }
+}
+
+// The list's categories sorted by index.
+inline std::vector<Cat> ListCategories(const CCategoryMgr& source) {
+  CCategoryMgr list(source);
+  std::vector<Cat> cats;
+  CCategory* c = nullptr;
+  for (int32_t found = list.FindFirst(c); found == kOk && c != nullptr; found = list.FindNext(c)) {
+    cats.push_back({c->GetIndex(), c->GetID(), c->GetName(), c->GetNameDirty()});
+  }
+  std::sort(cats.begin(), cats.end(), [](const Cat& a, const Cat& b) { return a.index < b.index; });
+  return cats;
+}
+
+// A Date Book row: description and category are what the tests look at.
+struct Row {
+  std::string description;
+  int32_t category = 0;
+  uint32_t id = 0;
+  int32_t status = kStatusUnchanged;
+};
+
+inline void AddRow(CBaseTable& table, const Row& row) {
+  CDateBkRecord record(table, 0);
+  ASSERT_EQ(kOk, static_cast<CDateBkTable&>(table).AppendBlankRecord(record));
+  ASSERT_EQ(kOk, record.SetDescription(row.description));
+  ASSERT_EQ(kOk, record.SetCategoryId(row.category));
+  ASSERT_EQ(kOk, record.SetRecordId(row.id));
+  ASSERT_EQ(kOk, record.SetStatus(row.status));
+}
+
+// The table's rows in table order.
+inline std::vector<Row> ReadRows(CBaseTable& table) {
+  std::vector<Row> rows;
+  CDateBkRecord record(table, 0);
+  CBaseIterator iterator(table);
+  for (int32_t found = iterator.FindFirst(record, 0); found == kOk;
+       found = iterator.FindNext(record, 0)) {
+    Row row;
+    record.GetDescription(row.description);
+    record.GetCategoryId(row.category);
+    record.GetRecordId(row.id);
+    record.GetStatus(row.status);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// --- The emulated handheld and the HotSync log stand-in ---
+
+// A log entry of the current run.
+struct Line {
+  int32_t activity;
+  std::string text;
+};
+
+inline bool operator==(const Line& a, const Line& b) {
+  return a.activity == b.activity && a.text == b.text;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const Line& l) {
+  return out << "{" << l.activity << ",\"" << l.text << "\"}";
+}
+
+// The category block at the start of an application-information block: big-endian name-changed
+// flags, 16 names of 16 bytes, 16 IDs.
+constexpr size_t kBlockNames = 2;
+constexpr size_t kBlockIds = kBlockNames + 16 * 16;
+constexpr size_t kBlockSize = kBlockIds + 16;
+
+// A fresh handheld (a device image in folder) holding the database kDatabaseName with the given
+// categories and one record per entry of record_categories.
+inline void StartHandheld(const CScratchFolder& folder, const std::vector<Cat>& categories,
+                          const std::vector<int32_t>& record_categories, uint8_t rom_major = 3) {
+  DeviceCloseImage();
+  const std::string image = folder.Path("device.img");
+  std::filesystem::remove(image);
+  std::string error;
+  ASSERT_EQ(kDeviceOk, DeviceCreateImage(image, "Tester", &error)) << error;
+  ASSERT_EQ(kDeviceOk, DeviceOpenImage(image, &error)) << error;
+  ASSERT_EQ(kDeviceOk, DeviceSetRomMajor(rom_major));
+  DeviceDatabase database;
+  database.name = kDatabaseName;
+  ASSERT_EQ(kDeviceOk, DeviceAddDatabase(database));
+  std::vector<uint8_t> block = DeviceDefaultAppInfo();
+  ASSERT_GE(block.size(), kBlockSize);
+  std::fill(block.begin(), block.begin() + kBlockSize, 0);
+  uint16_t flags = 0;
+  for (const Cat& c : categories) {
+    ASSERT_LT(c.name.size(), 16u);
+    memcpy(&block[kBlockNames + 16 * c.index], c.name.data(), c.name.size());
+    block[kBlockIds + c.index] = static_cast<uint8_t>(c.id);
+    if (c.dirty) flags = static_cast<uint16_t>(flags | (1u << c.index));
+  }
+  block[0] = static_cast<uint8_t>(flags >> 8);
+  block[1] = static_cast<uint8_t>(flags & 0xFF);
+  ASSERT_EQ(kDeviceOk, DeviceSetAppInfo(kDatabaseName, block));
+  for (int32_t category : record_categories) {
+    DeviceRecord record;
+    record.category = static_cast<uint8_t>(category);
+    record.data = {'x'};
+    ASSERT_EQ(kDeviceOk, DevicePutRecord(kDatabaseName, &record));
+  }
+}
+
+// The categories of the database's application-information block, by index, with their
+// name-changed flags.
+inline std::vector<Cat> HandheldCategories() {
+  std::vector<uint8_t> block;
+  EXPECT_EQ(kDeviceOk, DeviceGetAppInfo(kDatabaseName, &block));
+  std::vector<Cat> cats;
+  if (block.size() < kBlockSize) {
+    ADD_FAILURE() << "block of " << block.size() << " bytes";
+    return cats;
+  }
+  const uint16_t flags = static_cast<uint16_t>((block[0] << 8) | block[1]);
+  for (int32_t i = 0; i < 16; ++i) {
+    const char* name = reinterpret_cast<const char*>(&block[kBlockNames + 16 * i]);
+    if (name[0] == '\0') continue;
+    cats.push_back(
+        {i, block[kBlockIds + i], std::string(name, strnlen(name, 16)), (flags & (1u << i)) != 0});
+  }
+  return cats;
+}
+
+// The categories of the database's records, in record order.
+inline std::vector<int32_t> HandheldRecordCategories() {
+  std::vector<DeviceRecord> records;
+  EXPECT_EQ(kDeviceOk, DeviceListRecords(kDatabaseName, &records));
+  std::vector<int32_t> out;
+  for (const DeviceRecord& r : records) out.push_back(r.category);
+  return out;
+}
+
+// The nth device call from now on (1-based, any operation) fails with code; later calls work.
+inline void FailNthDeviceCall(int32_t n, int32_t code) {
+  DeviceFailCall(kDeviceOpAny, static_cast<uint32_t>(n), code);
+}
+// The next SyncReadSystemInfo / SyncChangeCategory fails with code.
+inline void FailSystemInfo(int32_t code) {
+  DeviceFailCall(kDeviceOpReadSystemInfo, 1, code);
+}
+inline void FailChangeCategory(int32_t code) {
+  DeviceFailCall(kDeviceOpChangeCategory, 1, code);
+}
+inline void ClearDeviceFaults() {
+  DeviceClearFaults();
+}
+// Device calls of every operation since the device was opened.
+inline uint32_t DeviceCalls() {
+  return DeviceCallCount(kDeviceOpAny);
+}
+
+// Starts a new run of the log; LogLines answers the run's entries in order.
+inline void StartLogRun() {
+  HsLogStartRun();
+}
+inline std::vector<Line> LogLines() {
+  std::vector<Line> lines;
+  for (const HsLogEntry& entry : HsLogEntries()) lines.push_back({entry.activity, entry.text});
+  return lines;
+}
+
+}  // namespace engine_test
+
+#endif  // DBC_CONDUIT_ENGINE_ENGINE_TEST_UTIL_H_
