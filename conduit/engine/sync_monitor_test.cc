@@ -114,13 +114,18 @@ TEST(RecordHelpersTest, AllocRecordBufferGivesAZeroFilledBuffer) {
   RecordRequest request;
   memset(&request, 0xAB, sizeof(request));
   ASSERT_EQ(kOk, CSyncMonitor::AllocRecordBuffer(&request, kRecordBufferSize));
-  ASSERT_NE(nullptr, request.buffer);
-  EXPECT_EQ(kRecordBufferSize, request.buffer_size);
+  // Packed members are read by value.
+  uint8_t* buffer = request.buffer;
+  uint16_t size = request.buffer_size;
+  ASSERT_NE(nullptr, buffer);
+  EXPECT_EQ(kRecordBufferSize, size);
   EXPECT_EQ(std::string(kRecordBufferSize, '\0'),
-            std::string(reinterpret_cast<char*>(request.buffer), kRecordBufferSize));
+            std::string(reinterpret_cast<char*>(buffer), kRecordBufferSize));
   CSyncMonitor::FreeRecordBuffer(&request);
-  EXPECT_EQ(nullptr, request.buffer);
-  EXPECT_EQ(0, request.buffer_size);
+  buffer = request.buffer;
+  size = request.buffer_size;
+  EXPECT_EQ(nullptr, buffer);
+  EXPECT_EQ(0, size);
   EXPECT_EQ(kErrNoRecordBuffer, CSyncMonitor::AllocRecordBuffer(nullptr, kRecordBufferSize));
 }
 
