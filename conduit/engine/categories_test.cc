@@ -286,6 +286,33 @@ TEST_F(CategoriesTest, FailedReadOrWriteLeavesTheDesktopAsItWas) {
   }
 }
 
+// The write sends back the block as the read left it: the bytes after the category block are the
+// handheld's own. A block too short to hold the categories is refused before anything changes.
+TEST_F(CategoriesTest, BlockBytesAfterTheCategoriesSurviveAndShortBlocksAreRefused) {
+  const Sides sides = {{{0, 0, "Unfiled"}, {1, 10, "Work"}}, {}, {{0, 0, "Unfiled"}}, {}};
+  CCategoryRun run(dir_, sides, os_);
+  std::vector<uint8_t> block;
+  ASSERT_EQ(kDeviceOk, DeviceGetAppInfo(kDatabaseName, &block));
+  block.resize(kBlockSize);
+  const std::string tail = "handheld's own bytes";
+  block.insert(block.end(), tail.begin(), tail.end());
+  ASSERT_EQ(kDeviceOk, DeviceSetAppInfo(kDatabaseName, block));
+  ASSERT_EQ(kOk, run.Run());
+  std::vector<uint8_t> after;
+  ASSERT_EQ(kDeviceOk, DeviceGetAppInfo(kDatabaseName, &after));
+  ASSERT_EQ(block.size(), after.size());
+  EXPECT_EQ(tail, std::string(after.begin() + kBlockSize, after.end()));
+
+  CScratchFolder dir;
+  CCategoryRun short_block(dir, sides, os_);
+  ASSERT_EQ(kDeviceOk, DeviceSetAppInfo(kDatabaseName, std::vector<uint8_t>(kBlockSize - 1, 0)));
+  EXPECT_EQ(kErrNoCategoryBufferIn, short_block.Run());
+  EXPECT_EQ(sides.desktop, short_block.DesktopList());
+  std::vector<uint8_t> untouched;
+  ASSERT_EQ(kDeviceOk, DeviceGetAppInfo(kDatabaseName, &untouched));
+  EXPECT_EQ(kBlockSize - 1, untouched.size());
+}
+
 // Fails device call N for N = 1, 2, ... until the category operation completes. After each run
 // the handheld's records name categories that its block holds, the desktop list either is as it
 // was or equals the handheld's list, and every record that changed category either followed its
