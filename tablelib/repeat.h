@@ -2,21 +2,26 @@
 //
 // Times are signed 32-bit seconds since 1970, broken down and built in local time. A rule's end
 // date is the time value of a day (any time of that day); the end day is inclusive. An end date of
-// -1, or one on the day of maxDate(), means the rule has no end.
+// -1, or one on the day of maxDate() or later, means the rule has no end.
 //
 // Occurrences (CDateBkRecord::CalcNextOccurrance) fall on days; each occurrence is that day plus
 // the event's start time of day, in local time, so an occurrence at 09:00 stays at 09:00 on a day
-// on which the clock changes.
+// on which the clock changes (a time that the clock skips moves on by the length of the jump, as
+// mktime does). Days are counted on the civil calendar, never in seconds. No occurrence falls
+// before the event's start day or on an exception day. The kinds (intervals are at least 1):
 //   1 daily        every interval days from the start day.
 //   2 weekly       on the days of the week_days bits (bit 0 Sunday ... bit 6 Saturday), every
 //                  interval weeks; weeks are counted from the week that holds the start day, and a
-//                  week begins on first_day_of_week (0 Sunday, 1 Monday).
+//                  week begins on first_day_of_week (0 Sunday, 1 Monday; any weekday 0 to 6 is
+//                  accepted). This is iCalendar's FREQ=WEEKLY with INTERVAL, BYDAY and WKST. A rule
+//                  without day bits repeats on the start day's weekday.
 //   3 monthly/day  the week_index-th (0 to 3: first to fourth; 4: last) day_of_week of the month,
 //                  every interval months from the start month.
 //   4 monthly/date day_of_month of every interval-th month from the start month; months without
 //                  that day are skipped.
 //   5 yearly/date  month (0 January ... 11 December) and day_of_month every interval years from
 //                  the start year; 29 February only in leap years.
+// Record setters refuse rules whose values are out of range (kTblErrBadArgument).
 #ifndef DBC_TABLELIB_REPEAT_H_
 #define DBC_TABLELIB_REPEAT_H_
 
