@@ -88,7 +88,7 @@ bool OpenHome(const HotSyncOptions& options, CHotSyncHome* home, std::string* us
   std::string new_user = options.user;
   if (new_user.empty()) {
     const char* login = std::getenv("USER");
-    new_user = (login != nullptr && *login != '\0') ? login : "HotSync User";
+    new_user = (login != nullptr && *login != '\0') ? login : "HotSyncUser";
   }
   std::string error;
   if (!home->Open(options.home, new_user, &error)) {
