@@ -1,0 +1,141 @@
+// The conduit through the hotsync program, as a user runs it: the real library, the real process
+// runner and script_driver as the host driver.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kMissing[] = "<missing>";
+constexpr char kUser[] = "tester";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return kMissing;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+struct Result {
+  int status = -1;
+  std::string out;  // standard output; standard error goes to <home>/stderr.txt
+};
+
+class HotSyncConduitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/dbc_hsXXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(dir));
+    home_ = dir;
+    const char* bin = getenv("DBC_BIN_DIR");
+    bin_ = bin ? bin : ".";
+    ASSERT_EQ(0, Run("info").status);  // sets up the home
+    data_ = home_ + "/users/" + kUser + "/";
+    fs::create_directories(data_);  // info names the data folder; sync would create it
+  }
+  void TearDown() override { fs::remove_all(home_); }
+
+  Result Run(const std::string& args) {
+    std::string command = "env -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " + bin_ +
+                          "/hotsync --home " + home_ + " --user " + kUser + " " + args + " 2>" +
+                          home_ + "/stderr.txt";
+    Result result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char chunk[4096];
+    size_t n = 0;
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.out.append(chunk, n);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+  }
+  // The driver script: record every run, then do what `lines` say.
+  void Script(const std::string& lines) {
+    WriteFile(data_ + "driver_script", "record " + home_ + "/runs.txt\n" + lines);
+  }
+  // The commands of the recorded driver runs, in order.
+  std::vector<std::string> Runs() const {
+    std::vector<std::string> commands;
+    std::ifstream in(home_ + "/runs.txt");
+    std::string line;
+    int arg = -1;
+    while (std::getline(in, line)) {
+      if (line.rfind("run ", 0) == 0) arg = 0;
+      if (line.rfind("arg=", 0) == 0 && arg++ == 1) commands.push_back(line.substr(4));
+    }
+    return commands;
+  }
+
+  std::string home_;
+  std::string bin_;
+  std::string data_;
+};
+
+TEST_F(HotSyncConduitTest, InfoShowsNameAndVersion) {
+  Result r = Run("info");
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(0u, r.out.find("name: Date Book\nversion: 257\n")) << r.out;
+}
+
+TEST_F(HotSyncConduitTest, FailingExtractLeavesExtractAndUpdateFilesUntouched) {
+  WriteFile(data_ + "extract.dat", "0000");
+  Script("extract.extract_text 0001broken\nextract.error Host down.\nextract.exit 3\n");
+  Result r = Run("sync --json");
+  EXPECT_NE(0, r.status);
+  EXPECT_EQ(
+      "{\"activity\":22,\"text\":\"Host Communication Error = 3\"}\n"
+      "{\"activity\":22,\"text\":\"Host down.\"}\n"
+      "{\"activity\":22,\"text\":\"Datebook Synchronization Failed\"}\n",
+      r.out);
+  EXPECT_EQ(std::vector<std::string>{"extract"}, Runs());
+  EXPECT_EQ("0000", ReadFile(data_ + "extract.dat"));
+  EXPECT_EQ(kMissing, ReadFile(data_ + "update.dat"));
+}
+
+TEST_F(HotSyncConduitTest, FailingUpdateIsRetriedAloneAtTheNextSync) {
+  WriteFile(data_ + "update.dat", "0000");
+  Script("update.exit 4\n");
+  EXPECT_NE(0, Run("sync").status);
+  EXPECT_EQ("0000", ReadFile(data_ + "update.dat"));
+
+  Script("update.update_copy " + home_ + "/applied.dat\n");
+  Result r = Run("sync --json");
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_EQ((std::vector<std::string>{"update", "update"}), Runs());
+  EXPECT_EQ("0000", ReadFile(home_ + "/applied.dat"));
+  EXPECT_EQ(kMissing, ReadFile(data_ + "update.dat"));
+  EXPECT_EQ(kMissing, ReadFile(data_ + "extract.dat"));  // no extract ran
+}
+
+// The install pause is real: the time is reported, not held to a bound.
+TEST_F(HotSyncConduitTest, InstallRunsOnceAndPauses) {
+  ASSERT_EQ(0, Run("settings set Install /media/setup").status);
+  WriteFile(data_ + "update.dat", "0000");  // keeps the sync to install and update
+  Script("");
+  auto start = std::chrono::steady_clock::now();
+  Result r = Run("sync");
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                  start)
+                .count();
+  RecordProperty("install_sync_ms", static_cast<int>(ms));
+  printf("hotsync sync with install took %lld ms\n", static_cast<long long>(ms));
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_EQ((std::vector<std::string>{"install", "update"}), Runs());
+  EXPECT_EQ("\n", Run("settings get Install").out);
+}
+
+}  // namespace
