@@ -141,6 +141,22 @@ TEST_F(IteratorTest, WalksSurviveAppendsPurgesAndKeyChanges) {
   uint32_t lowest = 0;
   record.GetRecordId(lowest);
   EXPECT_EQ(lowest, 5002u);
+
+  // Sorted by category, moving each visited record to category 0 (as archiving does) visits every
+  // record once, in category order.
+  Fill({{1, 0, 3}, {2, 0, 1}, {3, 0, 3}});
+  ASSERT_EQ(iterator.SortByCatId(), kTblOk);
+  std::vector<uint32_t> moved;
+  for (int32_t r = iterator.FindFirst(record, 0); r == kTblOk; r = iterator.FindNext(record, 0)) {
+    int32_t category = 0;
+    record.GetCategoryId(category);
+    if (category == 0) continue;
+    uint32_t id = 0;
+    record.GetRecordId(id);
+    moved.push_back(id);
+    record.SetCategoryId(0);
+  }
+  EXPECT_EQ(moved, (std::vector<uint32_t>{2, 1, 3}));
 }
 
 }  // namespace
