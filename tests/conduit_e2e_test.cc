@@ -19,27 +19,20 @@
 #include "host/device/device_control.h"
 #include "host/log/log_control.h"
 #include "host/settings/settings_host.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::kMissing;
+using test_support::ReadFile;
+using test_support::WriteFile;
 
 constexpr char kKey[] = "Software/Conduits/DateBook";
-constexpr char kMissing[] = "<missing>";
 
 std::string BinDir() {
   const char* dir = getenv("DBC_BIN_DIR");
   return dir ? dir : ".";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kMissing;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 struct Line {

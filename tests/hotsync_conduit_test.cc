@@ -13,22 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::kMissing;
+using test_support::ReadFile;
+using test_support::WriteFile;
 
-constexpr char kMissing[] = "<missing>";
 constexpr char kUser[] = "tester";
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kMissing;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 struct Result {
   int status = -1;

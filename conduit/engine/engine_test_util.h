@@ -26,53 +26,13 @@
 #include "tablelib/record.h"
 #include "tablelib/table.h"
 #include "tablelib/table_errors.h"
+#include "tests/support/test_files.h"
 
 namespace engine_test {
 
+using test_support::CScratchFolder;
+
 constexpr char kDatabaseName[] = "DatebookDB";
-
-// A folder of its own for the running test, removed when the object goes.
-class CScratchFolder {
- public:
-  CScratchFolder() {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::path(::testing::TempDir()) /
-            ("dbc_engine_" + std::string(test->test_suite_name()) + "_" + test->name() + "_" +
-             std::to_string(getpid()));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_ / "data");
-  }
-  ~CScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  // The data folder, ending with a separator.
-  std::string DataFolder() const { return (path_ / "data").string() + "/"; }
-  std::string Path(const std::string& name) const { return (path_ / name).string(); }
-  // The names of the files in the data folder, sorted.
-  std::vector<std::string> DataFiles() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_ / "data")) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  // Every file below the scratch folder, outside the data folder too (relative paths, sorted).
-  std::vector<std::string> AllFiles() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_)) {
-      if (entry.is_regular_file()) {
-        names.push_back(std::filesystem::relative(entry.path(), path_).string());
-      }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Sync properties for the data folder, with the one remote database kDatabaseName.
 inline HotSyncProps MakeProps(const std::string& data_folder, int32_t sync_type,

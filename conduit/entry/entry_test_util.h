@@ -19,49 +19,15 @@
 #include "conduit/platform/records.h"
 #include "host/device/device_control.h"
 #include "host/log/log_control.h"
+#include "tests/support/test_files.h"
 
 namespace entry_test {
 
+using test_support::CScratchFolder;
+using test_support::ReadFile;
+using test_support::WriteFile;
+
 constexpr char kKey[] = "Conduits/DateBook";
-
-// A folder of its own for the running test, removed when the object goes.
-class CScratchFolder {
- public:
-  CScratchFolder() {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::path(::testing::TempDir()) /
-            ("dbc_entry_" + std::string(test->test_suite_name()) + "_" + test->name() + "_" +
-             std::to_string(getpid()));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_ / "data");
-  }
-  ~CScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  CScratchFolder(const CScratchFolder&) = delete;
-  CScratchFolder& operator=(const CScratchFolder&) = delete;
-
-  // The data folder, ending with a separator.
-  std::string DataFolder() const { return (path_ / "data").string() + "/"; }
-  std::string Data(const std::string& name) const { return DataFolder() + name; }
-  std::string Path(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-// The file's bytes, or "<missing>".
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "<missing>";
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Sync properties for the data folder and the fake store's conduit key.
 inline HotSyncProps MakeProps(const CFakeOsServices& os, const std::string& data_folder,

@@ -25,7 +25,7 @@ using entry_test::ReadFile;
 using entry_test::WriteFile;
 
 const Line kFailed = Err("Datebook Synchronization Failed");
-constexpr char kMissing[] = "<missing>";
+using test_support::kMissing;
 
 // What the test monitor saw, kept after it is destroyed.
 struct MonitorTrace {
