@@ -60,7 +60,7 @@ class ConduitEndToEndTest : public ::testing::Test {
     SetText(key, "UserID", "jdoe");
     SetText(key, "DriverPath", BinDir() + "/script_driver");
     SetText(key, "HLLPath", "/opt/hll");
-    SetText(key, "HLLName", "PROFS");
+    SetText(key, "HLLName", "HOSTCAL");
     SetText(key, "Install", "");
     SetText(key, "ScreenID", "SCR1");
     SettingsSetNumber(key, "NumDays", 14);
@@ -143,7 +143,7 @@ TEST_F(ConduitEndToEndTest, DriverGetsItsWordsAndOnlyPathInItsEnvironment) {
   EXPECT_EQ(0, Sync());
   EXPECT_EQ(
       "run argc=8\narg=" + BinDir() + "/script_driver\narg=extract\narg=" + data_ +
-          "\narg=datebook.dat\narg=jdoe\narg=14\narg=SCR1\narg=PROFS\nenv=PATH=/opt/hll;\nend\n",
+          "\narg=datebook.dat\narg=jdoe\narg=14\narg=SCR1\narg=HOSTCAL\nenv=PATH=/opt/hll;\nend\n",
       ReadFile(Record()));
   EXPECT_EQ((std::vector<Line>{{kActivityConduitError, "Host Communication Error = 1"}, kFailed}),
             LogLines());

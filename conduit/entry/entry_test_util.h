@@ -50,7 +50,7 @@ inline void SetWorkingSettings(CFakeOsServices& os) {
   os.SetTextValue(kKey, "UserID", "jdoe");
   os.SetTextValue(kKey, "DriverPath", "/opt/drv/hostdrv");
   os.SetTextValue(kKey, "HLLPath", "/opt/hll");
-  os.SetTextValue(kKey, "HLLName", "PROFS");
+  os.SetTextValue(kKey, "HLLName", "HOSTCAL");
   os.SetNumberValue(kKey, "NumDays", 30);
   os.SetTextValue(kKey, "Install", "");
   os.SetTextValue(kKey, "ScreenID", "SCR1");

@@ -18,7 +18,7 @@ class HostDriverTest : public ::testing::Test {
  protected:
   HostDriverTest()
       : folder_(dir_.DataFolder()),
-        driver_(os_, HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "PROFS"}) {
+        driver_(os_, HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "HOSTCAL"}) {
     entry_test::StartLogRun();
   }
   void Script(int32_t create_error, int32_t exit_code, int32_t polls_running = 0) {
@@ -36,13 +36,13 @@ TEST_F(HostDriverTest, CommandLinesAndEnvironmentByteForByte) {
   ASSERT_TRUE(driver_.RunUpdate("update.dat", "jdoe", "SCR1"));
   ASSERT_TRUE(driver_.RunInstall("/media/setup"));
   ASSERT_EQ(3u, os_.launches.size());
-  EXPECT_EQ("/opt/drv/hostdrv extract " + folder_ + " datebook.dat jdoe 30 SCR1 PROFS",
+  EXPECT_EQ("/opt/drv/hostdrv extract " + folder_ + " datebook.dat jdoe 30 SCR1 HOSTCAL",
             os_.launches[0].command_line);
   // The update names no days, whatever NumDays is.
-  EXPECT_EQ("/opt/drv/hostdrv update " + folder_ + " update.dat jdoe 0 SCR1 PROFS",
+  EXPECT_EQ("/opt/drv/hostdrv update " + folder_ + " update.dat jdoe 0 SCR1 HOSTCAL",
             os_.launches[1].command_line);
   // The install fills the places it does not use with fixed words.
-  EXPECT_EQ("/opt/drv/hostdrv install " + folder_ + " /media/setup dummy 0 XXX PROFS",
+  EXPECT_EQ("/opt/drv/hostdrv install " + folder_ + " /media/setup dummy 0 XXX HOSTCAL",
             os_.launches[2].command_line);
   for (const auto& launch : os_.launches) {
     EXPECT_EQ(std::string("PATH=/opt/hll;\0\0", 16), launch.raw_environment);
@@ -53,7 +53,7 @@ TEST_F(HostDriverTest, CommandLinesAndEnvironmentByteForByte) {
 TEST_F(HostDriverTest, ValuesWithBlanksAreNotQuoted) {
   ASSERT_TRUE(driver_.RunExtract("datebook.dat", "Jane Doe", 7, "SCR 1"));
   const std::string line = os_.launches.at(0).command_line;
-  EXPECT_EQ("/opt/drv/hostdrv extract " + folder_ + " datebook.dat Jane Doe 7 SCR 1 PROFS", line);
+  EXPECT_EQ("/opt/drv/hostdrv extract " + folder_ + " datebook.dat Jane Doe 7 SCR 1 HOSTCAL", line);
   EXPECT_EQ(10u, SplitCommandLine(line.c_str()).size());
 }
 

@@ -133,7 +133,7 @@ TEST_F(OpenConduitTest, ExtractCommandAndEnvironment) {
   os_.scripts.push_back(CFakeOsServices::Script{0, 1, 0});  // stop after the extract
   Run();
   ASSERT_EQ(1u, os_.launches.size());
-  EXPECT_EQ("/opt/drv/hostdrv extract " + dir_.DataFolder() + " datebook.dat jdoe 30 SCR1 PROFS",
+  EXPECT_EQ("/opt/drv/hostdrv extract " + dir_.DataFolder() + " datebook.dat jdoe 30 SCR1 HOSTCAL",
             os_.launches[0].command_line);
   // One trailing backslash is dropped; the zero fill ends the block with two NUL bytes.
   EXPECT_EQ(std::string("PATH=C:\\HLL;\0\0", 14), os_.launches[0].raw_environment);
@@ -190,7 +190,7 @@ TEST_F(OpenConduitTest, PendingUpdateIsRetriedAlone) {
   WriteFile(Data("update.dat"), "0000");
   EXPECT_EQ(kOk, Run());
   EXPECT_EQ(std::vector<std::string>{"update"}, Commands());
-  EXPECT_EQ("/opt/drv/hostdrv update " + dir_.DataFolder() + " update.dat jdoe 0 SCR1 PROFS",
+  EXPECT_EQ("/opt/drv/hostdrv update " + dir_.DataFolder() + " update.dat jdoe 0 SCR1 HOSTCAL",
             os_.launches[0].command_line);
   EXPECT_EQ(kMissing, ReadFile(Data("update.dat")));
   EXPECT_TRUE(LogLines().empty());
@@ -213,7 +213,7 @@ TEST_F(OpenConduitTest, InstallRunsFirstThenIsReset) {
   WriteFile(Data("update.dat"), "0000");
   EXPECT_EQ(kOk, Run());
   EXPECT_EQ((std::vector<std::string>{"install", "update"}), Commands());
-  EXPECT_EQ("/opt/drv/hostdrv install " + dir_.DataFolder() + " /media/setup dummy 0 XXX PROFS",
+  EXPECT_EQ("/opt/drv/hostdrv install " + dir_.DataFolder() + " /media/setup dummy 0 XXX HOSTCAL",
             os_.launches[0].command_line);
   EXPECT_EQ("", os_.TextValue(kKey, "Install"));
   EXPECT_EQ((std::vector<uint32_t>{kDriverPollMs, kInstallPauseMs, kDriverPollMs}), os_.sleeps);
@@ -344,7 +344,7 @@ class OpenConduitSyncTest : public OpenConduitTest {
 TEST_F(OpenConduitSyncTest, SuccessfulRunAppliesAndRemovesTheUpdateFile) {
   EXPECT_EQ(kOk, Run());
   EXPECT_EQ((std::vector<std::string>{"extract", "update"}), Commands());
-  EXPECT_EQ("/opt/drv/hostdrv update " + dir_.DataFolder() + " update.dat jdoe 0 SCR1 PROFS",
+  EXPECT_EQ("/opt/drv/hostdrv update " + dir_.DataFolder() + " update.dat jdoe 0 SCR1 HOSTCAL",
             os_.launches[1].command_line);
   EXPECT_EQ(1, g_trace.runs);
   EXPECT_EQ(1, g_trace.destroyed);

@@ -35,7 +35,7 @@ TEST_F(SettingsTest, WorkingSettingsAreReadWithoutALogLine) {
   EXPECT_STREQ("jdoe", settings_.user_id);
   EXPECT_STREQ("/opt/drv/hostdrv", settings_.driver_path);
   EXPECT_STREQ("/opt/hll", settings_.hll_path);
-  EXPECT_STREQ("PROFS", settings_.hll_name);
+  EXPECT_STREQ("HOSTCAL", settings_.hll_name);
   EXPECT_EQ(30, settings_.num_days);
   EXPECT_STREQ("", settings_.install);
   EXPECT_STREQ("SCR1", settings_.screen_id);
