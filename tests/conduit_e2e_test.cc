@@ -19,12 +19,14 @@
 #include "host/device/device_control.h"
 #include "host/log/log_control.h"
 #include "host/settings/settings_host.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using test_support::kMissing;
+using test_support::Line;
 using test_support::ReadFile;
 using test_support::WriteFile;
 
@@ -33,15 +35,6 @@ constexpr char kKey[] = "Software/Conduits/DateBook";
 std::string BinDir() {
   const char* dir = getenv("DBC_BIN_DIR");
   return dir ? dir : ".";
-}
-
-struct Line {
-  int32_t activity;
-  std::string text;
-  bool operator==(const Line& o) const { return activity == o.activity && text == o.text; }
-};
-std::ostream& operator<<(std::ostream& out, const Line& l) {
-  return out << "{" << l.activity << ",\"" << l.text << "\"}";
 }
 
 class ConduitEndToEndTest : public ::testing::Test {

@@ -26,11 +26,15 @@
 #include "tablelib/record.h"
 #include "tablelib/table.h"
 #include "tablelib/table_errors.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/test_files.h"
 
 namespace engine_test {
 
 using test_support::CScratchFolder;
+using test_support::Line;
+using test_support::LogLines;
+using test_support::StartLogRun;
 
 constexpr char kDatabaseName[] = "DatebookDB";
 
@@ -200,20 +204,6 @@ inline std::vector<Row> ReadRows(CBaseTable& table) {
 
 // --- The emulated handheld and the HotSync log stand-in ---
 
-// A log entry of the current run.
-struct Line {
-  int32_t activity;
-  std::string text;
-};
-
-inline bool operator==(const Line& a, const Line& b) {
-  return a.activity == b.activity && a.text == b.text;
-}
-
-inline std::ostream& operator<<(std::ostream& out, const Line& l) {
-  return out << "{" << l.activity << ",\"" << l.text << "\"}";
-}
-
 // The category block at the start of an application-information block: big-endian name-changed
 // flags, 16 names of 16 bytes, 16 IDs.
 constexpr size_t kBlockNames = 2;
@@ -301,16 +291,6 @@ inline void ClearDeviceFaults() {
 // Device calls of every operation since the device was opened.
 inline uint32_t DeviceCalls() {
   return DeviceCallCount(kDeviceOpAny);
-}
-
-// Starts a new run of the log; LogLines answers the run's entries in order.
-inline void StartLogRun() {
-  HsLogStartRun();
-}
-inline std::vector<Line> LogLines() {
-  std::vector<Line> lines;
-  for (const HsLogEntry& entry : HsLogEntries()) lines.push_back({entry.activity, entry.text});
-  return lines;
 }
 
 }  // namespace engine_test

@@ -19,12 +19,16 @@
 #include "conduit/platform/records.h"
 #include "host/device/device_control.h"
 #include "host/log/log_control.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/test_files.h"
 
 namespace entry_test {
 
 using test_support::CScratchFolder;
+using test_support::Line;
+using test_support::LogLines;
 using test_support::ReadFile;
+using test_support::StartLogRun;
 using test_support::WriteFile;
 
 constexpr char kKey[] = "Conduits/DateBook";
@@ -58,34 +62,9 @@ inline void SetWorkingSettings(CFakeOsServices& os) {
 
 // --- The HotSync log ---
 
-struct Line {
-  int32_t activity;
-  std::string text;
-};
-
-inline bool operator==(const Line& a, const Line& b) {
-  return a.activity == b.activity && a.text == b.text;
-}
-
-inline std::ostream& operator<<(std::ostream& out, const Line& l) {
-  return out << "{" << l.activity << ",\"" << l.text << "\"}";
-}
-
 // A conduit failure line.
 inline Line Err(const std::string& text) {
   return Line{kActivityConduitError, text};
-}
-
-// Starts a new run of the log.
-inline void StartLogRun() {
-  HsLogStartRun();
-}
-
-// The entries of the current run, in order.
-inline std::vector<Line> LogLines() {
-  std::vector<Line> lines;
-  for (const HsLogEntry& entry : HsLogEntries()) lines.push_back(Line{entry.activity, entry.text});
-  return lines;
 }
 
 // --- The emulated handheld ---
