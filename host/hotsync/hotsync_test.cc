@@ -70,6 +70,23 @@ class HotSyncTest : public testing::Test {
     return result;
   }
 
+  // Runs hotsync with the test conduit on a pseudo-terminal (util-linux script), typing `typed`;
+  // the output holds what the terminal showed, the typed text echoed too.
+  Result RunOnTerminal(const std::vector<std::string>& args, const std::string& typed) {
+    std::ofstream(tmp_ + "/typed") << typed;
+    std::string inner = Quote(bin_ + "/hotsync") + " --conduit " + Quote(stub_);
+    for (const std::string& a : args) inner += " " + Quote(a);
+    std::string command = "env -u HOTSYNC_DIALOG_SCRIPT -u HOTSYNC_HOME script -qec " +
+                          Quote(inner) + " /dev/null <" + Quote(tmp_ + "/typed") + " >" +
+                          Quote(tmp_ + "/out") + " 2>" + Quote(tmp_ + "/err");
+    Result result;
+    int raw = std::system(command.c_str());
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadFile(tmp_ + "/out");
+    result.err = ReadFile(tmp_ + "/err");
+    return result;
+  }
+
   // A value of the props file that the test conduit's OpenConduit wrote.
   std::string Prop(const std::string& name) {
     std::string props = "\n" + ReadFile(tmp_ + "/props");
@@ -275,6 +292,25 @@ TEST_F(HotSyncTest, ConfigureChoosesTheNextSyncType) {
   EXPECT_EQ(1, Run({"--home", home_, "configure"}).status);
   Run({"--home", home_, "sync"});
   EXPECT_EQ("3", Prop("sync_type"));
+}
+
+TEST_F(HotSyncTest, ConfigureOnATerminalShowsTheActionsAndReadsTheChoice) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  ASSERT_EQ(0, Run({"--home", home_, "info"}).status);
+  // Choose action 2, tick "make this the default", confirm with Enter.
+  Result r = RunOnTerminal({"--home", home_, "configure"}, "2\nd\n\n");
+  ASSERT_EQ(0, r.status) << r.out << r.err;
+  EXPECT_NE(std::string::npos, r.out.find("Change HotSync Action for Stub Conduit")) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find(" (*) 2  Handheld overwrites Desktop")) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find(" [x] d  Make this the default")) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("next sync type: 2 (default)")) << r.out;
+
+  // The next dialog preselects the stored choice; cancelling keeps it.
+  r = RunOnTerminal({"--home", home_, "configure"}, "1\nc\n");
+  EXPECT_EQ(1, r.status) << r.out << r.err;
+  EXPECT_NE(std::string::npos, r.out.find(" (*) 2  Handheld overwrites Desktop")) << r.out;
+  Run({"--home", home_, "sync"});
+  EXPECT_EQ("2", Prop("sync_type"));
 }
 
 TEST_F(HotSyncTest, SetUpProblemsGiveOneLineAndStatusTwo) {
