@@ -28,7 +28,7 @@ constexpr char kLoadError[] = "Error loading Host Driver Err = %d.";
 constexpr char kHostCommError[] = "Host Communication Error = %d";
 constexpr char kExitCodeUnreadable[] = "Unable to read the Host Driver's exit code. Err = %d.";
 constexpr char kCommandTooLong[] =
-    "The Host Driver command line is longer than 511 characters. Date Book";
+    "The Host Driver command line is longer than 1023 characters. Date Book";
 
 }  // namespace
 

@@ -13,8 +13,11 @@
 
 #include "conduit/platform/os_services.h"
 
-// Longest command line, the terminator included; a longer one is refused with a log line.
-constexpr size_t kCommandLineSize = 512;
+// Longest command line, the terminator included; a longer one is refused with a log line. Every
+// word comes from a bounded buffer (DriverPath 199, short folder 199, local file name 255, user
+// 39, Install 49, screen 19, HLLName 49 characters), so the longest line that settings and sync
+// properties can produce (about 790 characters) always fits.
+constexpr size_t kCommandLineSize = 1024;
 // Most bytes of the error file that are copied into the log; the entry says when there were more.
 constexpr uint64_t kErrorFileLogLimit = 64 * 1024;
 // The file, in the data folder, in which the driver may explain a failure.

@@ -18,7 +18,8 @@ class HostDriverTest : public ::testing::Test {
  protected:
   HostDriverTest()
       : folder_(dir_.DataFolder()),
-        driver_(os_, HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "HOSTCAL"}) {
+        driver_(os_,
+                HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "HOSTCAL"}) {
     entry_test::StartLogRun();
   }
   void Script(int32_t create_error, int32_t exit_code, int32_t polls_running = 0) {
@@ -146,14 +147,25 @@ TEST_F(HostDriverTest, InstallPausesFiveSecondsAfterSuccess) {
   EXPECT_EQ((std::vector<uint32_t>{kDriverPollMs, kInstallPauseMs}), os_.sleeps);
 }
 
-TEST_F(HostDriverTest, OverlongCommandLineIsRefusedWithoutRunning) {
-  std::string long_name(300, 'n');
-  std::string long_path(199, 'p');
-  CHostDriver driver(os_, HostDriverSetup{long_path.c_str(), folder_.c_str(), kEnvironment, "P"});
+TEST_F(HostDriverTest, LongestPossibleLineRunsAndAnOverlongOneIsRefused) {
+  // Every word at the longest its setting or sync property allows.
+  const std::string driver_path(199, 'p'), short_folder(std::string(198, 'f') + "/");
+  const std::string file(255, 'n');
+  const std::string user(39, 'u'), screen(19, 's'), hll_name(49, 'h');
+  CHostDriver longest(os_, HostDriverSetup{driver_path.c_str(), short_folder.c_str(), kEnvironment,
+                                           hll_name.c_str()});
+  EXPECT_TRUE(longest.RunExtract(file.c_str(), user.c_str(), -2147483647 - 1, screen.c_str()));
+  ASSERT_EQ(1u, os_.launches.size());
+  EXPECT_EQ(driver_path + " extract " + short_folder + " " + file + " " + user + " -2147483648 " +
+                screen + " " + hll_name,
+            os_.launches[0].command_line);
+
+  std::string long_name(900, 'n');
+  CHostDriver driver(os_, HostDriverSetup{driver_path.c_str(), folder_.c_str(), kEnvironment, "P"});
   EXPECT_FALSE(driver.RunExtract(long_name.c_str(), "jdoe", 30, "SCR1"));
-  EXPECT_TRUE(os_.launches.empty());
+  EXPECT_EQ(1u, os_.launches.size());
   EXPECT_EQ(std::vector<Line>{Err(
-                "The Host Driver command line is longer than 511 characters. Date Book")},
+                "The Host Driver command line is longer than 1023 characters. Date Book")},
             LogLines());
 }
 
