@@ -20,14 +20,6 @@ class CBaseRecord;
 class CBaseTable;
 class CCategoryMgr;
 
-// Sync types of HotSyncProps.
-enum : uint32_t {
-  kSyncFast = 0,
-  kSyncSlow = 1,
-  kSyncHandheldOverwrites = 2,
-  kSyncDesktopOverwrites = 3,
-};
-
 // Log lines are built in buffers of this many characters, the terminator included.
 constexpr int32_t kLogLineSize = 128;
 // Size of the handheld record buffers that the callers ask AllocRecordBuffer for.

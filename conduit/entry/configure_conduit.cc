@@ -5,13 +5,10 @@
 
 namespace {
 
-// Sync types of HotSyncPrefs and the dialog's actions.
-constexpr uint32_t kSyncTypeFast = 0;
-constexpr uint32_t kSyncTypeSlow = 1;
-constexpr uint32_t kSyncTypeHandheldOverwrites = 2;
-constexpr uint32_t kSyncTypeDesktopOverwrites = 3;
+// The sync type written for "do nothing": one the conduit does not synchronise.
 constexpr int32_t kSyncTypeDoNothing = 6;
 
+// The dialog's actions.
 constexpr int32_t kActionSynchronize = 0;
 constexpr int32_t kActionDesktopOverwrites = 1;
 constexpr int32_t kActionHandheldOverwrites = 2;
@@ -30,12 +27,12 @@ int32_t LoadConduitName(COsServices& os, ModuleInstance module, char* buffer, in
 
 int32_t ActionForSyncType(int32_t sync_type) {
   switch (static_cast<uint32_t>(sync_type)) {
-    case kSyncTypeFast:
-    case kSyncTypeSlow:
+    case kSyncFast:
+    case kSyncSlow:
       return kActionSynchronize;
-    case kSyncTypeDesktopOverwrites:
+    case kSyncDesktopOverwrites:
       return kActionDesktopOverwrites;
-    case kSyncTypeHandheldOverwrites:
+    case kSyncHandheldOverwrites:
       return kActionHandheldOverwrites;
     default:
       return kActionDoNothing;
@@ -45,11 +42,11 @@ int32_t ActionForSyncType(int32_t sync_type) {
 int32_t SyncTypeForAction(int32_t action) {
   switch (action) {
     case kActionSynchronize:
-      return static_cast<int32_t>(kSyncTypeFast);
+      return kSyncFast;
     case kActionDesktopOverwrites:
-      return static_cast<int32_t>(kSyncTypeDesktopOverwrites);
+      return kSyncDesktopOverwrites;
     case kActionHandheldOverwrites:
-      return static_cast<int32_t>(kSyncTypeHandheldOverwrites);
+      return kSyncHandheldOverwrites;
     default:
       return kSyncTypeDoNothing;
   }

@@ -22,26 +22,34 @@ enum {
   kPropsTextSize = 256,
 };
 
+// Sync types of HotSyncProps::sync_type and HotSyncPrefs::sync_type.
+enum {
+  kSyncFast = 0,
+  kSyncSlow = 1,
+  kSyncHandheldOverwrites = 2,
+  kSyncDesktopOverwrites = 3,
+};
+
 #pragma pack(push, 1)
 
 // The sync properties that the host hands to OpenConduit.
 typedef struct HotSyncProps {
-  int32_t sync_type;                   // 0: see the sync-type table of the monitor
-  char data_folder[kPropsTextSize];    // 4: NUL-terminated, ends with a separator
+  int32_t sync_type;                     // 0: see the sync-type table of the monitor
+  char data_folder[kPropsTextSize];      // 4: NUL-terminated, ends with a separator
   char local_file_name[kPropsTextSize];  // 260
-  char user_name[kPropsTextSize];      // 516
-  char* remote_names[kMaxRemoteNames];  // 772: NUL-terminated names, read at the database index
-  uint8_t reserved1[8];                // 900
-  uint32_t creator;                    // 908
-  uint8_t card_number;                 // 912
-  uint8_t reserved2;                   // 913
-  uint32_t database_type;              // 914
-  uint8_t reserved3[8];                // 918
-  int32_t first_sync;                  // 926: 0, 1 or 2
-  uint8_t reserved4[4];                // 930
-  char registry_path[kPropsTextSize];  // 934: the conduit's key below registry_root
-  SettingsKey registry_root;           // 1190: an open key
-  uint8_t reserved5[4];                // 1194
+  char user_name[kPropsTextSize];        // 516
+  char* remote_names[kMaxRemoteNames];   // 772: NUL-terminated names, read at the database index
+  uint8_t reserved1[8];                  // 900
+  uint32_t creator;                      // 908
+  uint8_t card_number;                   // 912
+  uint8_t reserved2;                     // 913
+  uint32_t database_type;                // 914
+  uint8_t reserved3[8];                  // 918
+  int32_t first_sync;                    // 926: 0, 1 or 2
+  uint8_t reserved4[4];                  // 930
+  char registry_path[kPropsTextSize];    // 934: the conduit's key below registry_root
+  SettingsKey registry_root;             // 1190: an open key
+  uint8_t reserved5[4];                  // 1194
 } HotSyncProps;
 
 // The preferences record that the host hands to ConfigureConduit.
@@ -109,7 +117,8 @@ typedef struct CreateRequest {
 
 // The monitor copies this many leading bytes of HotSyncProps: everything up to the registry root
 // key and the four bytes after it (1198 bytes on a 32-bit build).
-#define kSyncPropsCopySize (offsetof(HotSyncProps, reserved5) + sizeof(((HotSyncProps*)0)->reserved5))
+#define kSyncPropsCopySize \
+  (offsetof(HotSyncProps, reserved5) + sizeof(((HotSyncProps*)0)->reserved5))
 
 #ifdef __cplusplus
 }  // extern "C"
@@ -148,9 +157,11 @@ static_assert(offsetof(AppInfoRequest, buffer_size) == 32, "app info buffer size
 static_assert(sizeof(SystemInfoRequest) == 18, "system info request is 18 bytes");
 static_assert(offsetof(SystemInfoRequest, buffer_length) == 9, "system info buffer length");
 #else
-static_assert(sizeof(RecordRequest) == 28 + sizeof(void*) - 4, "record request grows by the pointer");
+static_assert(sizeof(RecordRequest) == 28 + sizeof(void*) - 4,
+              "record request grows by the pointer");
 static_assert(sizeof(AppInfoRequest) == 44 + sizeof(void*) - 4, "app info grows by the pointer");
-static_assert(sizeof(SystemInfoRequest) == 18 + sizeof(void*) - 4, "system info grows by the pointer");
+static_assert(sizeof(SystemInfoRequest) == 18 + sizeof(void*) - 4,
+              "system info grows by the pointer");
 #endif
 #endif
 

@@ -6,14 +6,13 @@
 #include <vector>
 
 #include "conduit/platform/hotsync_log.h"
+#include "conduit/platform/records.h"
 #include "host/device/device_control.h"
 #include "host/hotsync/hotsync_options.h"
 #include "host/log/log_control.h"
 
 namespace {
 
-constexpr int32_t kSyncTypeFast = 0;
-constexpr int32_t kSyncTypeSlow = 1;
 constexpr int32_t kFirstSyncNone = 0;
 constexpr int32_t kFirstSyncNewDesktop = 1;
 constexpr int32_t kFirstSyncNewDevice = 2;
@@ -132,8 +131,8 @@ int RunSync(const HotSyncOptions& options) {
   int64_t configured_kind = home.GetUserNumber(user, kNextActionKind);
   int32_t sync_type = sync.has_type      ? sync.type
                       : configured >= 0  ? static_cast<int32_t>(configured)
-                      : synced_from_here ? kSyncTypeFast
-                                         : kSyncTypeSlow;
+                      : synced_from_here ? kSyncFast
+                                         : kSyncSlow;
   int32_t first_sync = kFirstSyncNone;
   if (sync.has_first_sync) {
     first_sync = sync.first_sync;
