@@ -10,6 +10,8 @@
 #include <vector>
 
 constexpr int32_t kMaxCategories = 16;
+// The index of Unfiled, the category that every list holds and that nobody deletes.
+constexpr int32_t kUnfiledCategory = 0;
 
 class CCategory {
  public:

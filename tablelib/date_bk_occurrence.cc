@@ -2,7 +2,8 @@
 //
 // Every step works on civil days (days since 1970), never on seconds, so that a day on which the
 // clock changes is one day like any other; the occurrence's time is built at the end from its day
-// and the event's start time of day with mktime, which decides daylight saving for that day.
+// and the event's start time of day in local time (MakeLocalTime: a repeated hour is its first
+// instance, a skipped one moves on by the jump).
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -185,15 +186,16 @@ int64_t LastDay(const CRepeateDayInfo& rule) {
 int32_t CDateBkRecord::CalcNextOccurrance(int32_t from, int32_t& next) const {
   int32_t start = 0;
   if (GetStartTime(start) != kTblOk) return kTblErrBadRecord;
-  std::tm start_tm{};
+  tablelib::CLocalTime start_local;
   int64_t from_day = 0;
-  if (!tablelib::BreakDownLocal(start, &start_tm) || !tablelib::LocalDayOf(from, &from_day)) {
+  if (!tablelib::BreakDownLocalTime(start, &start_local) ||
+      !tablelib::LocalDayOf(from, &from_day)) {
     return kTblErrBadArgument;
   }
   CCivilDate start_date;
-  start_date.year = start_tm.tm_year + 1900;
-  start_date.month = start_tm.tm_mon + 1;
-  start_date.day = start_tm.tm_mday;
+  start_date.year = start_local.year;
+  start_date.month = start_local.month;
+  start_date.day = start_local.day;
   const int64_t start_day = DaysFromCivil(start_date);
   const int64_t first = std::max(from_day, start_day);
 
@@ -222,8 +224,9 @@ int32_t CDateBkRecord::CalcNextOccurrance(int32_t from, int32_t& next) const {
   day = COccurrenceFinder(*rule, start_day, LastDay(*rule), exceptions).Find(first);
   if (day == kNoDay) return kTblErrNotFound;
   int32_t time = 0;
-  if (!tablelib::BuildLocal(CivilFromDays(day), start_tm.tm_hour, start_tm.tm_min, start_tm.tm_sec,
-                            &time)) {
+  const CCivilDate date = CivilFromDays(day);
+  if (!tablelib::MakeLocalTime(date.year, date.month, date.day, start_local.hour,
+                               start_local.minute, start_local.second, &time)) {
     return kTblErrNotFound;
   }
   next = time;

@@ -170,6 +170,28 @@ TEST_F(OccurrenceTest, OnAClockChangeDayTheTimeOfDayStays) {
   EXPECT_EQ(next - Local(2024, 10, 20, 9), 7 * 24 * 3600 + 3600);
 }
 
+// An event at 02:30 meets the hour that the clock shows twice: the occurrence is the first of
+// the two (summer time, 00:30 UTC), whatever the rule's end and whatever was computed before.
+TEST_F(OccurrenceTest, InTheRepeatedHourTheFirstInstanceIsTaken) {
+  const int32_t kFirst = 1729989000;  // 2024-10-27 02:30 CEST
+  record_.SetStartTime(Local(2024, 10, 20, 2, 30));
+  struct Case {
+    const char* name;
+    int32_t end_date;
+  };
+  const Case kCases[] = {{"no end date", -1}, {"end date after the change", Local(2024, 11, 30)}};
+  for (const Case& c : kCases) {
+    ASSERT_EQ(record_.SetRepWeekly(CWeekly(0x01, 1, c.end_date, 0)), kTblOk) << c.name;
+    // A winter and a summer time computed just before must not change the answer.
+    for (int32_t month_before : {1, 7}) {
+      Local(2024, month_before, 15, 2, 30);
+      int32_t next = 0;
+      ASSERT_EQ(record_.CalcNextOccurrance(Local(2024, 10, 21), next), kTblOk) << c.name;
+      EXPECT_EQ(kFirst, next) << c.name << " after month " << month_before;
+    }
+  }
+}
+
 TEST_F(OccurrenceTest, EndDateIsInclusiveAndMaxDateMeansNoEnd) {
   record_.SetStartTime(Local(2024, 3, 1, 9));
   ASSERT_EQ(record_.SetRepDaily(CDayName(0, 1, Local(2024, 3, 10), 0)), kTblOk);

@@ -6,11 +6,7 @@
 
 int32_t maxDate() {
   int32_t time = 0;
-  tablelib::CCivilDate last;
-  last.year = 2031;
-  last.month = 12;
-  last.day = 31;
-  tablelib::BuildLocal(last, 23, 59, 59, &time);
+  tablelib::MakeLocalTime(2031, 12, 31, 23, 59, 59, &time);
   return time;
 }
 

@@ -6,9 +6,10 @@
 //
 // Occurrences (CDateBkRecord::CalcNextOccurrance) fall on days; each occurrence is that day plus
 // the event's start time of day, in local time, so an occurrence at 09:00 stays at 09:00 on a day
-// on which the clock changes (a time that the clock skips moves on by the length of the jump, as
-// mktime does). Days are counted on the civil calendar, never in seconds. No occurrence falls
-// before the event's start day or on an exception day. The kinds (intervals are at least 1):
+// on which the clock changes (a time that the clock skips moves on by the length of the jump, one
+// that the clock shows twice is the first of the two). Days are counted on the civil calendar,
+// never in seconds. No occurrence falls before the event's start day or on an exception day. The
+// kinds (intervals are at least 1):
 //   1 daily        every interval days from the start day.
 //   2 weekly       on the days of the week_days bits (bit 0 Sunday ... bit 6 Saturday), every
 //                  interval weeks; weeks are counted from the week that holds the start day, and a

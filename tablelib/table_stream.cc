@@ -6,13 +6,8 @@
 #include <new>
 #include <system_error>
 
+#include "tablelib/system.h"
 #include "tablelib/table_errors.h"
-
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -97,13 +92,7 @@ int32_t CTableFile::Write(const void* data, size_t size) {
 
 int32_t CTableFile::Sync() {
   if (file_ == nullptr) return kTblErrIo;
-  if (std::fflush(file_) != 0) return kTblErrIo;
-#if defined(_WIN32)
-  if (_commit(_fileno(file_)) != 0) return kTblErrIo;
-#else
-  if (fsync(fileno(file_)) != 0) return kTblErrIo;
-#endif
-  return kTblOk;
+  return tablelib::SystemSyncFile(file_) ? kTblOk : kTblErrIo;
 }
 
 CTableStream::CTableStream(CTableFile& file, Direction direction, size_t buffer_size)

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "conduit/entry/exports.h"
-#include "conduit/platform/hotsync_log.h"
-#include "conduit/platform/settings_store.h"
 #include "host/device/device_control.h"
 #include "host/log/log_control.h"
 #include "host/settings/settings_host.h"
+#include "sdk/hotsync_log.h"
+#include "sdk/settings_store.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/test_files.h"
 

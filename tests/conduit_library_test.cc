@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 namespace {
 

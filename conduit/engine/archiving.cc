@@ -14,11 +14,9 @@
 
 namespace {
 
-constexpr int32_t kFirstSyncResetIds = 2;
 // Handhelds whose ROM major number is below this keep record IDs that the desktop must forget.
 constexpr uint32_t kRomMajorKeepsIds = 2;
 constexpr int32_t kNoCategory = -1;
-constexpr int32_t kLowestCategory = 0;
 constexpr int32_t kHighestCategory = kMaxCategories - 1;
 const char kUnfiledFileName[] = "Unfiled";
 
@@ -26,7 +24,7 @@ const char kUnfiledFileName[] = "Unfiled";
 
 int32_t CSyncMonitor::ResetLocalRecordIds() {
   const uint32_t rom_major = system_info_request_.rom_version >> 24;
-  if (props_.first_sync != kFirstSyncResetIds || desktop_table_ == nullptr ||
+  if (props_.first_sync != kFirstSyncNewDevice || desktop_table_ == nullptr ||
       rom_major >= kRomMajorKeepsIds) {
     return kOk;
   }
@@ -63,10 +61,10 @@ int32_t CSyncMonitor::ArchiveRecords() {
   int32_t current = kNoCategory;
   for (int32_t found = iterator.FindFirst(record, 0); found == kOk && error == kOk;
        found = iterator.FindNext(record, 0)) {
-    int32_t category = kLowestCategory;
-    if (record.GetCategoryId(category) != kOk || category < kLowestCategory ||
+    int32_t category = kUnfiledCategory;
+    if (record.GetCategoryId(category) != kOk || category < kUnfiledCategory ||
         category > kHighestCategory) {
-      category = kLowestCategory;
+      category = kUnfiledCategory;
     }
     if (category != current) {
       if (file_table != nullptr) {
@@ -91,7 +89,7 @@ int32_t CSyncMonitor::ArchiveRecords() {
       }
       current = category;
     }
-    record.SetCategoryId(kLowestCategory);
+    record.SetCategoryId(kUnfiledCategory);
     error = CopyRecordToTable(record, *file_table);
   }
 

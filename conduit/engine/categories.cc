@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "conduit/engine/sync_monitor.h"
-#include "conduit/platform/sync_manager.h"
 #include "conduit/resources/string_table.h"
 #include "conduit/result_codes.h"
+#include "sdk/sync_manager.h"
 #include "tablelib/category.h"
 #include "tablelib/iterator.h"
 #include "tablelib/record.h"
@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr int32_t kUnfiledIndex = 0;
 constexpr int32_t kNoFreeIndex = -1;
 
 // A message of the desktop pass, written once the reconciled list reached the handheld.
@@ -119,9 +118,9 @@ int32_t CSyncMonitor::SynchronizeCategories() {
   CCategoryMgr* desktop = desktop_categories_;
 
   // Which side counts as changed as a whole.
-  if (props_.first_sync == 1) {
+  if (props_.first_sync == kFirstSyncNewDesktop) {
     MarkCategoriesDirty(handheld);
-  } else if (props_.first_sync == 2) {
+  } else if (props_.first_sync == kFirstSyncNewDevice) {
     MarkCategoriesDirty(desktop);
   } else if (sync_type == kSyncSlow) {
     MarkCategoriesDirty(handheld);
@@ -132,13 +131,13 @@ int32_t CSyncMonitor::SynchronizeCategories() {
   CCategory* h = nullptr;
   for (int32_t found = handheld->FindFirst(h); found == kOk && h != nullptr;
        found = handheld->FindNext(h)) {
-    if (h->GetNameDirty() || h->GetIndex() == kUnfiledIndex) continue;
+    if (h->GetNameDirty() || h->GetIndex() == kUnfiledCategory) continue;
     if (desktop->FindName(h->GetName()) != nullptr) continue;
     CCategory* by_id = nullptr;
     if (desktop->FindID(h->GetID(), by_id) != kCatErrNotFound) continue;
     const int32_t index = h->GetIndex();
     const std::string name = h->GetName();
-    if (SyncChangeCategory(db_handle_, static_cast<uint8_t>(index), kUnfiledIndex) == kOk) {
+    if (SyncChangeCategory(db_handle_, static_cast<uint8_t>(index), kUnfiledCategory) == kOk) {
       LogCategoryDeleted(name.c_str(), kHandheldPlatformWord);
       handheld->Delete(index);  // the walk goes on with the category that followed
     } else {
@@ -169,8 +168,8 @@ int32_t CSyncMonitor::SynchronizeCategories() {
     }
     if (!d->GetNameDirty()) {
       // Deleted on the handheld. Unfiled cannot be deleted: its records stay where they are.
-      if (d_index == kUnfiledIndex) continue;
-      map.Add(d_index, kUnfiledIndex);
+      if (d_index == kUnfiledCategory) continue;
+      map.Add(d_index, kUnfiledCategory);
       messages.push_back({PendingMessage::kDeletedOnHandheld, d->GetName()});
       continue;
     }
@@ -186,7 +185,7 @@ int32_t CSyncMonitor::SynchronizeCategories() {
       placed = added != nullptr && handheld->Add(added) == kOk;
     }
     if (!placed) {
-      map.Add(d_index, kUnfiledIndex);
+      map.Add(d_index, kUnfiledCategory);
       messages.push_back({PendingMessage::kTooMany, d->GetName()});
     } else if (new_index != d_index) {
       map.Add(d_index, new_index);

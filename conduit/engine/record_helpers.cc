@@ -4,15 +4,10 @@
 #include <new>
 
 #include "conduit/engine/sync_monitor.h"
-#include "conduit/platform/sync_manager.h"
 #include "conduit/result_codes.h"
+#include "sdk/sync_manager.h"
 #include "tablelib/record.h"
 #include "tablelib/table.h"
-
-namespace {
-constexpr int32_t kSyncErrNonFatal1 = 16403;  // 0x4013
-constexpr int32_t kSyncErrNonFatal2 = 16404;  // 0x4014
-}  // namespace
 
 bool CSyncMonitor::IsCommsError(int32_t code) {
   // -1 (an operation not provided) has every bit set but is never a lost link.
@@ -20,7 +15,7 @@ bool CSyncMonitor::IsCommsError(int32_t code) {
 }
 
 bool CSyncMonitor::IsNonFatalError(int32_t code) {
-  return code == kSyncErrNonFatal1 || code == kSyncErrNonFatal2;
+  return code == kSyncErrRecordRefused || code == kSyncErrRecordGone;
 }
 
 int32_t CSyncMonitor::CopyToArchiveTable(CBaseRecord& record, CBaseTable* table) {

@@ -7,8 +7,8 @@
 #include <string.h>
 
 #include "conduit/engine/sync_monitor.h"
-#include "conduit/platform/hotsync_log.h"
 #include "conduit/resources/string_table.h"
+#include "sdk/hotsync_log.h"
 
 namespace {
 

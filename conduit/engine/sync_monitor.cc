@@ -5,8 +5,8 @@
 
 #include <new>
 
-#include "conduit/platform/sync_manager.h"
 #include "conduit/result_codes.h"
+#include "sdk/sync_manager.h"
 #include "tablelib/category.h"
 #include "tablelib/table.h"
 
@@ -50,10 +50,10 @@ int32_t CSyncMonitor::Execute() {
     case kSyncHandheldOverwrites:
     case kSyncDesktopOverwrites:
       return RunSync();
-    case 4:
-    case 7:
+    case kSyncType4:
+    case kSyncType7:
       return RunSyncTypes4And7();
-    case 5:
+    case kSyncType5:
       return RunSyncType5();
     default:
       return kErrSyncTypeUnsupported;

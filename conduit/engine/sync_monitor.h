@@ -14,7 +14,7 @@
 
 #include "conduit/format/record_converter.h"
 #include "conduit/platform/os_services.h"
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 class CBaseRecord;
 class CBaseTable;
@@ -97,7 +97,7 @@ class CSyncMonitor {
   // --- Record transfer helpers ---
   // True when code is not -1 and has bit 0x2000 set.
   static bool IsCommsError(int32_t code);
-  // True for 16403 and 16404.
+  // True for the failures that concern one record only (kSyncErrRecordRefused, kSyncErrRecordGone).
   static bool IsNonFatalError(int32_t code);
   // Sets the record's status to 0 and clears its archive flag, then copies it into table with
   // CopyRecordToTable; 0, or kErrCopyRecord after logging LogCopyToLocalFailed.

@@ -1,12 +1,9 @@
 #include "conduit/entry/configure_conduit.h"
 
-#include "conduit/platform/action_dialog.h"
 #include "conduit/resources/string_table.h"
+#include "sdk/action_dialog.h"
 
 namespace {
-
-// The sync type written for "do nothing": one the conduit does not synchronise.
-constexpr int32_t kSyncTypeDoNothing = 6;
 
 // The dialog's actions.
 constexpr int32_t kActionSynchronize = 0;
@@ -48,7 +45,7 @@ int32_t SyncTypeForAction(int32_t action) {
     case kActionHandheldOverwrites:
       return kSyncHandheldOverwrites;
     default:
-      return kSyncTypeDoNothing;
+      return kSyncDoNothing;
   }
 }
 

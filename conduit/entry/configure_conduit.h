@@ -6,7 +6,7 @@
 #include <stdint.h>
 
 #include "conduit/platform/os_services.h"
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 constexpr int32_t kConduitVersion = 0x101;
 // Results of GetConduitName and ConfigureConduit.

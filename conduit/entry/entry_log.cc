@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "conduit/platform/hotsync_log.h"
+#include "sdk/hotsync_log.h"
 
 namespace {
 constexpr int32_t kLogFlag = 0;

@@ -5,8 +5,10 @@
 
 #include <stdint.h>
 
+#include "sdk/conduit_exports.h"
+
 // The line that ends every failed synchronisation.
-constexpr char kSyncFailedLine[] = "Datebook Synchronization Failed";
+constexpr char kSyncFailedLine[] = DATEBOOK_SYNC_FAILED_LINE;
 
 // Adds text as one entry with kActivityConduitError.
 void LogConduitError(const char* text);

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "conduit/platform/fake_os_services.h"
-#include "conduit/platform/hotsync_log.h"
-#include "conduit/platform/records.h"
 #include "host/device/device_control.h"
 #include "host/log/log_control.h"
+#include "sdk/hotsync_log.h"
+#include "sdk/records.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/test_files.h"
 

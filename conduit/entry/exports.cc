@@ -12,7 +12,7 @@
 namespace {
 
 COsServices& DefaultOsServices() {
-  static CPosixOsServices os;
+  static CPosixOsServices os(ConduitModuleInstance(), FindConduitString);
   return os;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "conduit/entry/entry_log.h"
-#include "conduit/platform/sync_manager.h"
+#include "sdk/sync_manager.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "conduit/entry/entry_log.h"
 #include "conduit/entry/host_driver.h"
 #include "conduit/entry/settings.h"
-#include "conduit/format/local_time.h"
 #include "conduit/result_codes.h"
+#include "tablelib/local_time.h"
 
 namespace {
 
@@ -52,12 +52,12 @@ std::unique_ptr<CProfsMonitor> NewProfsMonitor(const HotSyncProps& props, Module
 void ComputeSyncWindow(int32_t now, int32_t num_days, int32_t* window_start, int32_t* window_end) {
   // The time of day is subtracted as the clock reads it, so on the day of a clock change the
   // start lies an hour away from midnight; the end is always a whole number of days later.
-  CLocalTime local;
+  tablelib::CLocalTime local;
   int64_t start = now;
-  if (BreakDownLocalTime(now, &local)) {
+  if (tablelib::BreakDownLocalTime(now, &local)) {
     start -= static_cast<int64_t>(local.hour) * 3600 + local.minute * 60 + local.second;
   }
-  int64_t end = start + static_cast<int64_t>(num_days) * kSecondsPerDay;
+  int64_t end = start + static_cast<int64_t>(num_days) * tablelib::kSecondsPerDay;
   // A huge NumDays must not wrap the end round to a time before the start.
   constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
   constexpr int64_t kMax = std::numeric_limits<int32_t>::max();

@@ -14,7 +14,7 @@
 
 #include "conduit/hostcal/profs_monitor.h"
 #include "conduit/platform/os_services.h"
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 constexpr char kUpdateFileName[] = "update.dat";
 constexpr char kExtractFileName[] = "extract.dat";
@@ -22,7 +22,6 @@ constexpr char kExtractFileName[] = "extract.dat";
 constexpr uint32_t kShortFolderSize = 200;
 // Size of the host driver's environment block; it ends with two NUL bytes.
 constexpr size_t kEnvironmentSize = 200;
-constexpr int32_t kSecondsPerDay = 86400;
 
 // Makes the monitor of one synchronisation; null when it cannot be allocated.
 using MonitorFactory = std::unique_ptr<CProfsMonitor> (*)(const HotSyncProps& props,

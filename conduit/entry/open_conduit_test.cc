@@ -11,9 +11,9 @@
 
 #include "conduit/entry/entry_test_util.h"
 #include "conduit/entry/host_driver.h"
-#include "conduit/platform/sync_manager.h"
 #include "conduit/resources/string_table.h"
 #include "conduit/result_codes.h"
+#include "sdk/sync_manager.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "conduit/format/alarm_fit.h"
 #include "conduit/format/date_word.h"
 #include "conduit/format/line_breaks.h"
-#include "conduit/format/local_time.h"
 #include "conduit/format/raw_date_book_record.h"
 #include "conduit/result_codes.h"
+#include "tablelib/local_time.h"
 #include "tablelib/record.h"
 #include "tablelib/repeat.h"
 #include "tablelib/table.h"
@@ -19,7 +19,6 @@
 namespace {
 
 constexpr int32_t kMaxRawByte = 0xFF;
-constexpr int32_t kSecondsPerDay = 86400;
 constexpr int32_t kDaysPerWeek = 7;
 constexpr int32_t kLastWeekIndex = 4;
 constexpr uint8_t kAllWeekDays = 0x7F;
@@ -46,7 +45,8 @@ void AppendText(std::vector<uint8_t>* out, std::string_view text) {
 // The end date word of a repeat rule: 0xFFFF for a rule without end (-1, or an end on or after the
 // day of maxDate, past which a date word cannot go).
 uint16_t RepeatEndWord(int32_t end_date) {
-  if (end_date == -1 || end_date >= maxDate() - (kSecondsPerDay - 1)) return kRawNoEndDate;
+  if (end_date == -1 || end_date >= maxDate() - (tablelib::kSecondsPerDay - 1))
+    return kRawNoEndDate;
   uint16_t word = 0;
   uint8_t hour = 0;
   uint8_t minute = 0;
@@ -89,8 +89,8 @@ std::vector<uint16_t> ExceptionWords(CDateBkRecord& record) {
 // Sets the repeat rule of a raw record on the record. start is the event's start time.
 void ApplyRepeat(const CRawDateBkRecord& raw, int32_t start, int32_t end_date,
                  CDateBkRecord& record) {
-  CLocalTime local;
-  BreakDownLocalTime(start, &local);
+  tablelib::CLocalTime local;
+  tablelib::BreakDownLocalTime(start, &local);
   // An interval of 0 would never reach a next occurrence.
   const int32_t interval = std::max<int32_t>(raw.interval, 1);
   const int32_t first_day = raw.first_day_of_week;

@@ -1,7 +1,7 @@
 #include "conduit/format/date_word.h"
 
-#include "conduit/format/local_time.h"
 #include "conduit/result_codes.h"
+#include "tablelib/local_time.h"
 
 namespace {
 
@@ -19,8 +19,8 @@ uint16_t SwapWord(uint16_t value) {
 }
 
 bool PackDate(int32_t time, uint16_t* date_word, uint8_t* hour, uint8_t* minute) {
-  CLocalTime local;
-  if (!BreakDownLocalTime(time, &local)) return false;
+  tablelib::CLocalTime local;
+  if (!tablelib::BreakDownLocalTime(time, &local)) return false;
   *hour = static_cast<uint8_t>(local.hour);
   *minute = static_cast<uint8_t>(local.minute);
   *date_word = static_cast<uint16_t>(
@@ -39,6 +39,7 @@ int32_t UnpackDate(uint16_t date_word, int32_t hour, int32_t minute, int32_t* ti
     result = kErrMovedTo1970;
   }
   if (month == 0 || month > kLastMonth) month = kLastMonth;
-  *time = MakeLocalTime(year, month, day, hour, minute, 0);
+  // Years up to 2031 always fit a time value; out-of-range parts are normalised.
+  tablelib::MakeLocalTime(year, month, day, hour, minute, 0, time);
   return result;
 }

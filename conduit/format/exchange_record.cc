@@ -6,8 +6,8 @@
 
 #include "conduit/format/alarm_fit.h"
 #include "conduit/format/exchange_text.h"
-#include "conduit/format/local_time.h"
 #include "conduit/format/profs_record.h"
+#include "tablelib/local_time.h"
 #include "tablelib/repeat.h"
 #include "tablelib/table.h"
 #include "tablelib/table_errors.h"
@@ -73,8 +73,10 @@ void ApplyTimes(const CExchangeLine& line, CProfsRecord& record) {
   int month = 1;
   int day = 1;
   std::sscanf(line.date, "%4d%2d%2d", &year, &month, &day);
+  // A date that a time value cannot hold is clamped to the nearest end of the range.
   if (std::strcmp(line.start, "     ") == 0) {
-    const int32_t start = MakeLocalTime(year, month, day, 0, 0, 0);
+    int32_t start = 0;
+    tablelib::MakeLocalTime(year, month, day, 0, 0, 0, &start);
     record.SetStartTime(start);
     // An untimed event ends on its start day at 00:00, as one converted from the handheld does,
     // so that the two compare equal.
@@ -86,10 +88,13 @@ void ApplyTimes(const CExchangeLine& line, CProfsRecord& record) {
   int hour = 0;
   int minute = 0;
   std::sscanf(line.start, "%2d:%2d", &hour, &minute);
-  record.SetStartTime(MakeLocalTime(year, month, day, hour, minute, 0));
+  int32_t time = 0;
+  tablelib::MakeLocalTime(year, month, day, hour, minute, 0, &time);
+  record.SetStartTime(time);
   // A blank or unparsable end keeps the start's hour and minute: the event ends when it starts.
   std::sscanf(line.end, "%2d:%2d", &hour, &minute);
-  record.SetEndTime(MakeLocalTime(year, month, day, hour, minute, 0));
+  tablelib::MakeLocalTime(year, month, day, hour, minute, 0, &time);
+  record.SetEndTime(time);
 }
 
 void ApplyAlarm(const CExchangeLine& line, CProfsRecord& record) {
@@ -137,8 +142,8 @@ uint8_t StatusByte(const CProfsRecord& record) {
 }
 
 void WriteTime(CTableStream& stream, int32_t time) {
-  CLocalTime local;
-  BreakDownLocalTime(time, &local);
+  tablelib::CLocalTime local;
+  tablelib::BreakDownLocalTime(time, &local);
   char text[16];
   std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(local.hour),
                 static_cast<int>(local.minute));
@@ -257,8 +262,8 @@ void WriteExchangeLine(CProfsRecord& record, CTableStream& stream) {
   int32_t end = 0;
   record.GetStartTime(start);
   record.GetEndTime(end);
-  CLocalTime day;
-  BreakDownLocalTime(start, &day);
+  tablelib::CLocalTime day;
+  tablelib::BreakDownLocalTime(start, &day);
   char date[32];
   std::snprintf(date, sizeof date, "%04d%02d%02d", static_cast<int>(day.year),
                 static_cast<int>(day.month), static_cast<int>(day.day));

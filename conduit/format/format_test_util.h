@@ -12,9 +12,9 @@
 #include <iterator>
 #include <string>
 
-#include "conduit/format/local_time.h"
 #include "conduit/format/profs_record.h"
 #include "conduit/format/profs_table.h"
+#include "tablelib/local_time.h"
 
 namespace format_test {
 
@@ -25,7 +25,9 @@ inline void UseBerlinTime() {
 }
 
 inline int32_t Local(int year, int month, int day, int hour = 0, int minute = 0) {
-  return MakeLocalTime(year, month, day, hour, minute, 0);
+  int32_t time = 0;
+  tablelib::MakeLocalTime(year, month, day, hour, minute, 0, &time);
+  return time;
 }
 
 // A folder of its own for the running test, removed when the object goes.

@@ -2,9 +2,9 @@
 
 #include <limits>
 
-#include "conduit/format/local_time.h"
 #include "conduit/format/profs_schema.h"
 #include "tablelib/fields.h"
+#include "tablelib/local_time.h"
 #include "tablelib/table_errors.h"
 
 namespace {
@@ -48,9 +48,9 @@ int32_t CProfsRecord::SetHostEntryNumber(int32_t number) {
 int32_t CProfsRecord::GetStartDay(int32_t& day) const {
   int32_t start = 0;
   GetStartTime(start);
-  CLocalTime local;
+  tablelib::CLocalTime local;
   int64_t value = start;
-  if (BreakDownLocalTime(start, &local)) value -= local.hour * 3600 + local.minute * 60;
+  if (tablelib::BreakDownLocalTime(start, &local)) value -= local.hour * 3600 + local.minute * 60;
   // A start in the first hours of the 32-bit range would move below it.
   if (value < std::numeric_limits<int32_t>::min()) value = std::numeric_limits<int32_t>::min();
   day = static_cast<int32_t>(value);

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 class CBaseRecord;
 class CCategoryMgr;

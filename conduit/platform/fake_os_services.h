@@ -11,9 +11,13 @@
 #include <vector>
 
 #include "conduit/platform/posix_os_services.h"
+#include "conduit/resources/string_table.h"
 
 class CFakeOsServices : public CPosixOsServices {
  public:
+  // String resources are the conduit's own table.
+  CFakeOsServices() : CPosixOsServices(ConduitModuleInstance(), FindConduitString) {}
+
   // The root key to put in HotSyncProps::registry_root.
   SettingsKey root() const { return root_; }
 

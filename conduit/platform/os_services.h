@@ -11,10 +11,12 @@
 
 #include <string>
 
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 // The module whose string resources LoadString reads (the conduit library's own).
 using ModuleInstance = const void*;
+// Finds the text of string resource `id` of a module; null when there is none.
+using StringFinder = const char* (*)(uint32_t id);
 
 // A running or finished child process; 0 is no process.
 using ProcessHandle = intptr_t;
@@ -40,8 +42,7 @@ class COsServices {
   virtual int32_t ReadValue(SettingsKey key, const char* name, void* buffer, uint32_t size) = 0;
   virtual int32_t SetNumber(SettingsKey key, const char* name, uint32_t value) = 0;
   // Sets a text of `length` bytes; length 0 gives the empty text.
-  virtual int32_t SetText(SettingsKey key, const char* name, const char* text,
-                          uint32_t length) = 0;
+  virtual int32_t SetText(SettingsKey key, const char* name, const char* text, uint32_t length) = 0;
 
   // --- Processes ---
   // Starts a program from command_line, split on blanks with no shell and no quoting: the first

@@ -16,8 +16,7 @@
 #include <system_error>
 #include <thread>
 
-#include "conduit/platform/settings_store.h"
-#include "conduit/resources/string_table.h"
+#include "sdk/settings_store.h"
 
 namespace fs = std::filesystem;
 
@@ -77,7 +76,9 @@ int32_t CPosixOsServices::OpenKey(SettingsKey root, const char* path, bool /*for
   return SettingsOpenKey(root, path, 0, key);
 }
 
-void CPosixOsServices::CloseKey(SettingsKey key) { SettingsCloseKey(key); }
+void CPosixOsServices::CloseKey(SettingsKey key) {
+  SettingsCloseKey(key);
+}
 
 int32_t CPosixOsServices::ReadValue(SettingsKey key, const char* name, void* buffer,
                                     uint32_t size) {
@@ -156,7 +157,9 @@ void CPosixOsServices::Sleep(uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-int32_t CPosixOsServices::Now() { return static_cast<int32_t>(std::time(nullptr)); }
+int32_t CPosixOsServices::Now() {
+  return static_cast<int32_t>(std::time(nullptr));
+}
 
 bool CPosixOsServices::DeleteFile(const char* path) {
   std::error_code ec;
@@ -217,7 +220,9 @@ bool CPosixOsServices::ReadTextFile(const char* path, uint64_t max_bytes, std::s
 int32_t CPosixOsServices::LoadString(ModuleInstance module, uint32_t id, char* buffer,
                                      int32_t size) {
   if (buffer == nullptr || size <= 0) return 0;
-  const char* text = module == ConduitModuleInstance() ? FindConduitString(id) : nullptr;
+  const char* text = module != nullptr && module == string_module_ && find_string_ != nullptr
+                         ? find_string_(id)
+                         : nullptr;
   if (text == nullptr) {
     buffer[0] = '\0';
     return 0;

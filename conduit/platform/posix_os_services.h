@@ -8,12 +8,18 @@
 #include "conduit/platform/os_services.h"
 
 // Settings go to the host's settings store; processes are spawned with posix_spawn (no shell);
-// files use the C++ standard library; strings come from the compiled-in string table.
+// files use the C++ standard library; strings come from the string table of the one module given
+// at construction (on this platform a module's resources are compiled into it, so the module
+// hands over its table's lookup instead of the loader reading it from the module's file).
 // A child killed by signal S reports the exit code 128 + S; a program that cannot be started
 // reports kOsErrFileNotFound (missing), 5 (not permitted), 193 (not an executable) or the
 // system's error number.
 class CPosixOsServices : public COsServices {
  public:
+  // LoadString answers the texts of find_string for `module` and none for any other module.
+  explicit CPosixOsServices(ModuleInstance module = nullptr, StringFinder find_string = nullptr)
+      : string_module_(module), find_string_(find_string) {}
+
   int32_t OpenKey(SettingsKey root, const char* path, bool for_write, SettingsKey* key) override;
   void CloseKey(SettingsKey key) override;
   int32_t ReadValue(SettingsKey key, const char* name, void* buffer, uint32_t size) override;
@@ -37,6 +43,10 @@ class CPosixOsServices : public COsServices {
                     uint64_t* file_size) override;
 
   int32_t LoadString(ModuleInstance module, uint32_t id, char* buffer, int32_t size) override;
+
+ private:
+  ModuleInstance string_module_;
+  StringFinder find_string_;
 };
 
 // Splits a command line on blanks (spaces and tabs); empty words are dropped.

@@ -77,8 +77,8 @@ TEST_F(PosixOsTest, ExitCodesAndMissingProgram) {
     EXPECT_EQ(code, exit_code);
   }
   int32_t exit_code = 0;
-  EXPECT_EQ(kOsErrFileNotFound, Run((dir_ / "no-such-driver").string() + " extract",
-                                    std::string(2, '\0'), &exit_code));
+  EXPECT_EQ(kOsErrFileNotFound,
+            Run((dir_ / "no-such-driver").string() + " extract", std::string(2, '\0'), &exit_code));
 }
 
 TEST_F(PosixOsTest, KilledChildReportsNeitherSuccessNorStillRunning) {
@@ -150,17 +150,14 @@ TEST_F(PosixOsTest, SettingsReadSizeRules) {
 }
 
 TEST(StringTableTest, TextsAreExactAndTruncateLikeAResourceLoader) {
-  CPosixOsServices os;
+  CPosixOsServices os(ConduitModuleInstance(), FindConduitString);
   struct Case {
     uint32_t id;
     const char* text;
   } const kCases[] = {
-      {3301, "Date Book"},
-      {3311, "     Please check your connections and try again."},
-      {3321, "' to 'Unfiled'."},
-      {3320, "   - Could not move the Rizez records in category '"},
-      {3305, ", Due: "},
-      {3357, "     following To Do item was moved to 1970:"},
+      {3301, "Date Book"},       {3311, "     Please check your connections and try again."},
+      {3321, "' to 'Unfiled'."}, {3320, "   - Could not move the Rizez records in category '"},
+      {3305, ", Due: "},         {3357, "     following To Do item was moved to 1970:"},
   };
   char buffer[128];
   for (const Case& c : kCases) {
@@ -172,6 +169,9 @@ TEST(StringTableTest, TextsAreExactAndTruncateLikeAResourceLoader) {
   EXPECT_STREQ("Date", buffer);
   EXPECT_EQ(0, os.LoadString(ConduitModuleInstance(), 3358, buffer, sizeof buffer));
   EXPECT_EQ(0, os.LoadString(nullptr, 3301, buffer, sizeof buffer));
+  // Services made without a string table answer no text for any module.
+  CPosixOsServices without_strings;
+  EXPECT_EQ(0, without_strings.LoadString(ConduitModuleInstance(), 3301, buffer, sizeof buffer));
 }
 
 }  // namespace

@@ -73,7 +73,9 @@ const char kConduitModuleMarker = 0;
 
 }  // namespace
 
-ModuleInstance ConduitModuleInstance() { return &kConduitModuleMarker; }
+const void* ConduitModuleInstance() {
+  return &kConduitModuleMarker;
+}
 
 const char* FindConduitString(uint32_t id) {
   if (id < kFirstStringId || id > kLastStringId) return nullptr;

@@ -4,8 +4,6 @@
 
 #include <stdint.h>
 
-#include "conduit/platform/os_services.h"
-
 constexpr uint32_t kFirstStringId = 3301;
 constexpr uint32_t kLastStringId = 3357;
 
@@ -43,8 +41,9 @@ enum : uint32_t {
   IDS_SAVE_FAILED = 3347,
 };
 
-// The module instance of the conduit library, recorded at load time.
-ModuleInstance ConduitModuleInstance();
+// The module instance of the conduit library: the value that names this table to a string
+// resource loader.
+const void* ConduitModuleInstance();
 
 // The text of string `id`, or null when the table has no such string.
 const char* FindConduitString(uint32_t id);

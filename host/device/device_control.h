@@ -7,7 +7,7 @@
 // in index order. Every call that changes the image is one committed transaction.
 //
 // At most one device is current per process: the Dev*/Sync* calls of
-// conduit/platform/sync_manager.h act on it. All calls here are thread-safe.
+// sdk/sync_manager.h act on it. All calls here are thread-safe.
 //
 // Result codes of the sync manager calls (signed 32-bit, 0 is success):
 //   kDeviceErrBadArgument   a null pointer, a name without terminator, a category outside 0..15
@@ -33,7 +33,7 @@
 #include <string>
 #include <vector>
 
-#include "conduit/platform/sync_manager.h"
+#include "sdk/sync_manager.h"
 
 enum : int32_t {
   kDeviceOk = 0,

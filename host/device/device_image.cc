@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "conduit/platform/sync_manager.h"
 #include "host/device/device_control.h"
+#include "sdk/sync_manager.h"
 
 class DeviceTest : public testing::Test {
  protected:

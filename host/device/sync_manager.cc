@@ -2,7 +2,7 @@
 //
 // Every call first passes fault injection (which may answer for it), then needs a connected
 // device, then checks its arguments. A call that changes the device commits before it answers.
-#include "conduit/platform/sync_manager.h"
+#include "sdk/sync_manager.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The change-action dialog: answered by a script, or asked on the terminal.
-#include "conduit/platform/action_dialog.h"
+#include "sdk/action_dialog.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "conduit/platform/action_dialog.h"
+#include "sdk/action_dialog.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

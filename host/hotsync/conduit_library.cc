@@ -23,10 +23,10 @@ bool CConduitLibrary::Load(const std::string& path, std::string* error) {
     return symbol;
   };
   error->clear();
-  get_name = reinterpret_cast<GetNameFn>(find("GetConduitName"));
-  get_version = reinterpret_cast<GetVersionFn>(find("GetConduitVersion"));
-  configure = reinterpret_cast<ConfigureFn>(find("ConfigureConduit"));
-  open = reinterpret_cast<OpenFn>(find("OpenConduit"));
+  get_name = reinterpret_cast<GetConduitNameFn>(find(CONDUIT_GET_NAME_EXPORT));
+  get_version = reinterpret_cast<GetConduitVersionFn>(find(CONDUIT_GET_VERSION_EXPORT));
+  configure = reinterpret_cast<ConfigureConduitFn>(find(CONDUIT_CONFIGURE_EXPORT));
+  open = reinterpret_cast<OpenConduitFn>(find(CONDUIT_OPEN_EXPORT));
   return error->empty();
 }
 

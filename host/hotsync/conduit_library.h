@@ -6,15 +6,11 @@
 
 #include <string>
 
-#include "conduit/platform/records.h"
+#include "sdk/conduit_exports.h"
+#include "sdk/records.h"
 
 class CConduitLibrary {
  public:
-  using GetNameFn = int32_t (*)(char*, int32_t);
-  using GetVersionFn = int32_t (*)();
-  using ConfigureFn = int32_t (*)(HotSyncPrefs*);
-  using OpenFn = int32_t (*)(void*, HotSyncProps*);
-
   CConduitLibrary() = default;
   ~CConduitLibrary();
   CConduitLibrary(const CConduitLibrary&) = delete;
@@ -24,10 +20,10 @@ class CConduitLibrary {
   // and what is missing.
   bool Load(const std::string& path, std::string* error);
 
-  GetNameFn get_name = nullptr;
-  GetVersionFn get_version = nullptr;
-  ConfigureFn configure = nullptr;
-  OpenFn open = nullptr;
+  GetConduitNameFn get_name = nullptr;
+  GetConduitVersionFn get_version = nullptr;
+  ConfigureConduitFn configure = nullptr;
+  OpenConduitFn open = nullptr;
 
  private:
   void* handle_ = nullptr;

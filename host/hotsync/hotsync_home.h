@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "conduit/platform/settings_store.h"
+#include "sdk/settings_store.h"
 
 constexpr char kConduitKeyPath[] = "Conduits/DateBook";
 constexpr char kHostKeyPath[] = "HotSync";

@@ -14,12 +14,11 @@
 #include <cstring>
 #include <string>
 
-#include "conduit/platform/action_dialog.h"
-#include "conduit/platform/hotsync_log.h"
-#include "conduit/platform/settings_store.h"
-#include "conduit/platform/sync_manager.h"
-
-#define STUB_EXPORT extern "C" __attribute__((visibility("default")))
+#include "sdk/action_dialog.h"
+#include "sdk/conduit_exports.h"
+#include "sdk/hotsync_log.h"
+#include "sdk/settings_store.h"
+#include "sdk/sync_manager.h"
 
 namespace {
 
@@ -118,19 +117,20 @@ bool Check(const char* op, int32_t rc) {
 
 }  // namespace
 
-STUB_EXPORT int32_t GetConduitName(char* buffer, int32_t size) {
+CONDUIT_EXPORT int32_t GetConduitName(char* buffer, int32_t size) {
   std::string name = Env("STUB_NAME", "Stub Conduit");
   if (buffer != nullptr && size > 0)
     std::snprintf(buffer, static_cast<size_t>(size), "%s", name.c_str());
   return EnvNumber("STUB_NAME_RESULT", 0);
 }
 
-STUB_EXPORT int32_t GetConduitVersion() {
+CONDUIT_EXPORT int32_t GetConduitVersion() {
   return EnvNumber("STUB_VERSION", 1);
 }
 
-STUB_EXPORT int32_t ConfigureConduit(HotSyncPrefs* prefs) {
-  static const int32_t kTypeOfAction[] = {0, 3, 2, 6};
+CONDUIT_EXPORT int32_t ConfigureConduit(HotSyncPrefs* prefs) {
+  static const int32_t kTypeOfAction[] = {kSyncFast, kSyncDesktopOverwrites,
+                                          kSyncHandheldOverwrites, kSyncDoNothing};
   int32_t type = prefs->sync_type;
   CHotSyncActionDlg dialog(nullptr);
   dialog.SetConduitName("Stub Conduit");
@@ -144,7 +144,7 @@ STUB_EXPORT int32_t ConfigureConduit(HotSyncPrefs* prefs) {
 }
 
 #ifndef STUB_WITHOUT_OPEN_CONDUIT
-STUB_EXPORT int32_t OpenConduit(void* context, HotSyncProps* props) {
+CONDUIT_EXPORT int32_t OpenConduit(void* context, HotSyncProps* props) {
   if (props == nullptr) return 0;
   WriteProps(context, *props);
   if (std::getenv("STUB_TOUCH_DEVICE") != nullptr) TouchDevice(*props);

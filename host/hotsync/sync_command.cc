@@ -5,18 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "conduit/platform/hotsync_log.h"
-#include "conduit/platform/records.h"
 #include "host/device/device_control.h"
 #include "host/hotsync/hotsync_options.h"
 #include "host/log/log_control.h"
+#include "sdk/conduit_exports.h"
+#include "sdk/hotsync_log.h"
+#include "sdk/records.h"
 
 namespace {
-
-constexpr int32_t kFirstSyncNone = 0;
-constexpr int32_t kFirstSyncNewDesktop = 1;
-constexpr int32_t kFirstSyncNewDevice = 2;
-constexpr char kSyncFailedLine[] = "Datebook Synchronization Failed";
 
 struct Fault {
   DeviceOp op;
@@ -185,7 +181,8 @@ int RunSync(const HotSyncOptions& options) {
 
   bool failed = result != 0;
   for (const HsLogEntry& entry : entries) {
-    if (entry.text == kSyncFailedLine || entry.activity == kActivitySyncFailed) failed = true;
+    if (entry.text == DATEBOOK_SYNC_FAILED_LINE || entry.activity == kActivitySyncFailed)
+      failed = true;
   }
   if (!sync.json) {
     std::printf("OpenConduit answered %d; %s\n", result, failed ? "the sync failed" : "done");

@@ -1,5 +1,5 @@
 // The HotSync log: the entries of the current run, kept in memory until the host reads them.
-#include "conduit/platform/hotsync_log.h"
+#include "sdk/hotsync_log.h"
 
 #include <cerrno>
 #include <cstdio>

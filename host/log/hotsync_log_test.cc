@@ -1,4 +1,4 @@
-#include "conduit/platform/hotsync_log.h"
+#include "sdk/hotsync_log.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

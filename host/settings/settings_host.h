@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "conduit/platform/settings_store.h"
+#include "sdk/settings_store.h"
 
 extern "C" {
 // Opens (or, when absent, starts) the store kept in `file` and returns its root key. Fails with
@@ -20,9 +20,9 @@ void SettingsCloseStore(SettingsKey root);
 // A value as listed by SettingsListValues.
 struct SettingsValue {
   std::string name;
-  uint32_t type;      // kSettingsTypeNumber or kSettingsTypeText
-  uint32_t number;    // for numbers
-  std::string text;   // for texts
+  uint32_t type;     // kSettingsTypeNumber or kSettingsTypeText
+  uint32_t number;   // for numbers
+  std::string text;  // for texts
 };
 
 // The values of a key in name order; kSettingsErrNotFound for a missing key.

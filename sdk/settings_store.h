@@ -2,12 +2,12 @@
 //
 // Keys are paths of names separated by "/" below a root. Values are either a 4-byte number or a
 // text. The store is one file, written atomically after every change.
-#ifndef DBC_CONDUIT_PLATFORM_SETTINGS_STORE_H_
-#define DBC_CONDUIT_PLATFORM_SETTINGS_STORE_H_
+#ifndef DBC_SDK_SETTINGS_STORE_H_
+#define DBC_SDK_SETTINGS_STORE_H_
 
 #include <stdint.h>
 
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -42,4 +42,4 @@ int32_t SettingsDeleteValue(SettingsKey key, const char* name);
 }  // extern "C"
 #endif
 
-#endif  // DBC_CONDUIT_PLATFORM_SETTINGS_STORE_H_
+#endif  // DBC_SDK_SETTINGS_STORE_H_

@@ -1,6 +1,6 @@
 // The HotSync log: where the conduit reports to the user.
-#ifndef DBC_CONDUIT_PLATFORM_HOTSYNC_LOG_H_
-#define DBC_CONDUIT_PLATFORM_HOTSYNC_LOG_H_
+#ifndef DBC_SDK_HOTSYNC_LOG_H_
+#define DBC_SDK_HOTSYNC_LOG_H_
 
 #include <stdint.h>
 
@@ -27,4 +27,4 @@ uint16_t HsLogState(void);
 }  // extern "C"
 #endif
 
-#endif  // DBC_CONDUIT_PLATFORM_HOTSYNC_LOG_H_
+#endif  // DBC_SDK_HOTSYNC_LOG_H_

@@ -4,8 +4,8 @@
 // (checked below with static_assert); on a 64-bit build pointer fields are pointer-sized, so the
 // offsets after a pointer move. Code uses the members, never an offset after a pointer. Bytes whose
 // meaning is not known to this system are reserved members and stay zero.
-#ifndef DBC_CONDUIT_PLATFORM_RECORDS_H_
-#define DBC_CONDUIT_PLATFORM_RECORDS_H_
+#ifndef DBC_SDK_RECORDS_H_
+#define DBC_SDK_RECORDS_H_
 
 #include <stddef.h>
 #include <stdint.h>
@@ -28,6 +28,19 @@ enum {
   kSyncSlow = 1,
   kSyncHandheldOverwrites = 2,
   kSyncDesktopOverwrites = 3,
+  // Types that this conduit does not synchronise: 4, 5 and 7 reach operations that answer "not
+  // provided", 6 (and every type above 7) is refused.
+  kSyncType4 = 4,
+  kSyncType5 = 5,
+  kSyncDoNothing = 6,
+  kSyncType7 = 7,
+};
+
+// First-synchronisation values of HotSyncProps::first_sync.
+enum {
+  kFirstSyncNone = 0,        // the handheld last synchronised with this desktop
+  kFirstSyncNewDesktop = 1,  // this desktop never synchronised the user: the handheld's data wins
+  kFirstSyncNewDevice = 2,   // the handheld does not know this desktop (new or reset): desktop wins
 };
 
 #pragma pack(push, 1)
@@ -165,4 +178,4 @@ static_assert(sizeof(SystemInfoRequest) == 18 + sizeof(void*) - 4,
 #endif
 #endif
 
-#endif  // DBC_CONDUIT_PLATFORM_RECORDS_H_
+#endif  // DBC_SDK_RECORDS_H_

@@ -3,12 +3,12 @@
 // The host provides these calls (on this machine, the emulated handheld of host/). Every call
 // answers 0 for success. kSyncErrNotFound means "no database of that name" or "no further record".
 // Codes with bit kSyncCommsErrorBit set are communication errors: the link to the handheld is gone.
-#ifndef DBC_CONDUIT_PLATFORM_SYNC_MANAGER_H_
-#define DBC_CONDUIT_PLATFORM_SYNC_MANAGER_H_
+#ifndef DBC_SDK_SYNC_MANAGER_H_
+#define DBC_SDK_SYNC_MANAGER_H_
 
 #include <stdint.h>
 
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -17,6 +17,11 @@ extern "C" {
 enum {
   kSyncErrNotFound = 16387,     // 0x4003
   kSyncCommsErrorBit = 0x2000,  // set in every communication error
+  // Failures that concern the one record of the call, with the link and the database intact, so
+  // that a conduit goes on with the other records: the handheld refused the record (for example,
+  // no room for it), or the record of the request is no longer there.
+  kSyncErrRecordRefused = 16403,  // 0x4013
+  kSyncErrRecordGone = 16404,     // 0x4014
   kSyncOpenModeReadWrite = 0xE0,
 };
 
@@ -70,4 +75,4 @@ int32_t SyncYieldCycles(uint16_t cycles);
 }  // extern "C"
 #endif
 
-#endif  // DBC_CONDUIT_PLATFORM_SYNC_MANAGER_H_
+#endif  // DBC_SDK_SYNC_MANAGER_H_

@@ -1,6 +1,6 @@
 // The change-action dialog that the host's common library provides.
-#ifndef DBC_CONDUIT_PLATFORM_ACTION_DIALOG_H_
-#define DBC_CONDUIT_PLATFORM_ACTION_DIALOG_H_
+#ifndef DBC_SDK_ACTION_DIALOG_H_
+#define DBC_SDK_ACTION_DIALOG_H_
 
 #include <stdint.h>
 
@@ -34,4 +34,4 @@ class CHotSyncActionDlg {
   int32_t default_flag_ = 0;
 };
 
-#endif  // DBC_CONDUIT_PLATFORM_ACTION_DIALOG_H_
+#endif  // DBC_SDK_ACTION_DIALOG_H_
