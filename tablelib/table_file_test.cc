@@ -15,6 +15,7 @@
 #include "tablelib/table_errors.h"
 #include "tablelib/table_stream.h"
 #include "tablelib/test_tables.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -31,12 +32,6 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
 
 class TableFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tablelib_file_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // A table holding every kind of field, each repeat kind, exceptions, all statuses, the archive
   // flag and categories.
@@ -111,7 +106,8 @@ class TableFileTest : public ::testing::Test {
 
   std::string Path(const char* name) const { return (dir_ / name).string(); }
 
-  fs::path dir_;
+  test_support::CScratchFolder scratch_{"tablelib"};
+  fs::path dir_ = scratch_.Root();
 };
 
 TEST_F(TableFileTest, RoundTripKeepsEverything) {

@@ -6,13 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/support/driver_runs.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -32,16 +32,12 @@ struct Result {
 class HotSyncConduitTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/dbc_hsXXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(dir));
-    home_ = dir;
     const char* bin = getenv("DBC_BIN_DIR");
     bin_ = bin ? bin : ".";
     ASSERT_EQ(0, Run("info").status);  // sets up the home
     data_ = home_ + "/users/" + kUser + "/";
     fs::create_directories(data_);  // info names the data folder; sync would create it
   }
-  void TearDown() override { fs::remove_all(home_); }
 
   Result Run(const std::string& args) {
     std::string command = "env -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " + bin_ +
@@ -63,18 +59,11 @@ class HotSyncConduitTest : public ::testing::Test {
   }
   // The commands of the recorded driver runs, in order.
   std::vector<std::string> Runs() const {
-    std::vector<std::string> commands;
-    std::ifstream in(home_ + "/runs.txt");
-    std::string line;
-    int arg = -1;
-    while (std::getline(in, line)) {
-      if (line.rfind("run ", 0) == 0) arg = 0;
-      if (line.rfind("arg=", 0) == 0 && arg++ == 1) commands.push_back(line.substr(4));
-    }
-    return commands;
+    return test_support::RecordedDriverCommands(home_ + "/runs.txt");
   }
 
-  std::string home_;
+  test_support::CScratchFolder scratch_{"dbc_hs"};
+  std::string home_ = scratch_.Root();
   std::string bin_;
   std::string data_;
 };
@@ -113,23 +102,6 @@ TEST_F(HotSyncConduitTest, FailingUpdateIsRetriedAloneAtTheNextSync) {
   EXPECT_EQ("0000", ReadFile(home_ + "/applied.dat"));
   EXPECT_EQ(kMissing, ReadFile(data_ + "update.dat"));
   EXPECT_EQ(kMissing, ReadFile(data_ + "extract.dat"));  // no extract ran
-}
-
-// The install pause is real: the time is reported, not held to a bound.
-TEST_F(HotSyncConduitTest, InstallRunsOnceAndPauses) {
-  ASSERT_EQ(0, Run("settings set Install /media/setup").status);
-  WriteFile(data_ + "update.dat", "0000");  // keeps the sync to install and update
-  Script("");
-  auto start = std::chrono::steady_clock::now();
-  Result r = Run("sync");
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                  start)
-                .count();
-  RecordProperty("install_sync_ms", static_cast<int>(ms));
-  printf("hotsync sync with install took %lld ms\n", static_cast<long long>(ms));
-  EXPECT_EQ(0, r.status) << r.out;
-  EXPECT_EQ((std::vector<std::string>{"install", "update"}), Runs());
-  EXPECT_EQ("\n", Run("settings get Install").out);
 }
 
 }  // namespace

@@ -45,10 +45,6 @@ TEST_F(SyncMonitorTest, ExecuteDispatchesBySyncType) {
     EXPECT_EQ(1u, monitor.system_info().rom_version >> 24) << "the ROM version was read";
   }
   EXPECT_TRUE(LogLines().empty()) << "the dispatch writes no log line";
-
-  // The base class provides none of the sync loops.
-  CSyncMonitor base(MakeProps(dir_.DataFolder(), 0), ConduitModuleInstance(), os_);
-  EXPECT_EQ(kErrNotProvided, base.Execute());
 }
 
 TEST_F(SyncMonitorTest, FailingSystemInformationEndsExecuteBeforeTheSyncType) {
@@ -62,26 +58,10 @@ TEST_F(SyncMonitorTest, FailingSystemInformationEndsExecuteBeforeTheSyncType) {
   EXPECT_TRUE(LogLines().empty());
 }
 
-TEST_F(SyncMonitorTest, BaseClassAnswersNotProvidedForTheSpecialisationsOperations) {
+// The base class has no record converter: the categories cannot be read, and archiving an empty
+// archive table is no failure.
+TEST_F(SyncMonitorTest, WithoutAConverterTheCategoriesCannotBeRead) {
   CSyncMonitor base(MakeProps(dir_.DataFolder(), 0), ConduitModuleInstance(), os_);
-  CDateBkTable table;
-  AddRow(table, {"x"});
-  CDateBkRecord record(table, 0);
-  CBaseIterator iterator(table);
-  ASSERT_EQ(kOk, iterator.FindFirst(record, 0));
-  std::unique_ptr<CBaseTable> created(new CDateBkTable());
-  EXPECT_EQ(kErrNotProvided, base.OpenRemoteDatabase());
-  EXPECT_EQ(kErrNotProvided, base.LoadLocalTables());
-  EXPECT_EQ(kErrNotProvided, base.CopyRecordToTable(record, table));
-  EXPECT_EQ(kErrNotProvided, base.AddRemoteRecord(record));
-  EXPECT_EQ(kErrNotProvided, base.ChangeRemoteRecord(record));
-  EXPECT_EQ(kErrNotProvided, base.FastSync());
-  EXPECT_EQ(kErrNotProvided, base.SlowSync());
-  EXPECT_EQ(kErrNotProvided, base.CreateLocalTable(created));
-  EXPECT_EQ(nullptr, created);
-  EXPECT_EQ(kErrNotProvided, base.RunSyncTypes4And7());
-  EXPECT_EQ(kErrNotProvided, base.RunSyncType5());
-  // Without a converter the categories cannot be read.
   EXPECT_EQ(kErrNoCategoryList, base.ReadRemoteCategories());
   EXPECT_EQ(kOk, base.ArchiveRecords());
 }

@@ -44,7 +44,7 @@ class ExchangeFileTest : public ::testing::Test {
     CProfsTable table;
     CProfsRecord record(table, 0);
     for (const CEvent& e : events) AddEvent(table, e, record);
-    const std::string path = folder_.File("desktop.dat");
+    const std::string path = folder_.Path("desktop.dat");
     EXPECT_EQ(0, table.SaveTo(path));
     return ReadBytes(path);
   }
@@ -57,7 +57,7 @@ class ExchangeFileTest : public ::testing::Test {
   }
   // Loads bytes as an exchange file into table and puts record on its first row.
   int32_t Load(const std::string& bytes, CProfsTable& table, CProfsRecord& record) {
-    const std::string path = folder_.File("load.dat");
+    const std::string path = folder_.Path("load.dat");
     WriteBytes(path, bytes);
     const int32_t result = table.LoadFromFile(path);
     CBaseIterator iterator(table);
@@ -277,7 +277,7 @@ TEST_F(ExchangeFileTest, SeveralRecordsRoundTripInOrder) {
   ASSERT_EQ(0, Load(bytes, table, r));
   ASSERT_EQ(3, table.GetRecordCount());
   // Saving what was loaded gives the same bytes.
-  const std::string path = folder_.File("again.dat");
+  const std::string path = folder_.Path("again.dat");
   ASSERT_EQ(0, table.SaveTo(path));
   EXPECT_EQ(bytes, ReadBytes(path));
   CBaseIterator iterator(table);

@@ -86,8 +86,8 @@ std::string ExchangeSeed(int which) {
 TEST(FormatFuzzTest, LoadFromFileOnMutatedExchangeFiles) {
   format_test::UseBerlinTime();
   format_test::CScratchFolder folder;
-  const std::string path = folder.File("fuzz.dat");
-  const std::string saved = folder.File("saved.dat");
+  const std::string path = folder.Path("fuzz.dat");
+  const std::string saved = folder.Path("saved.dat");
   CMutator mutator(kSeed);
   int runs = 0;
   for (; runs < kFileRuns; ++runs) {

@@ -15,6 +15,7 @@
 #include "conduit/format/profs_record.h"
 #include "conduit/format/profs_table.h"
 #include "tablelib/local_time.h"
+#include "tests/support/test_files.h"
 
 namespace format_test {
 
@@ -31,25 +32,7 @@ inline int32_t Local(int year, int month, int day, int hour = 0, int minute = 0)
 }
 
 // A folder of its own for the running test, removed when the object goes.
-class CScratchFolder {
- public:
-  CScratchFolder() {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::path(::testing::TempDir()) /
-            ("dbc_format_" + std::string(test->test_suite_name()) + "_" + test->name() + "_" +
-             std::to_string(getpid()));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~CScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using test_support::CScratchFolder;
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

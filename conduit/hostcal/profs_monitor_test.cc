@@ -1,4 +1,4 @@
-// CProfsMonitor's own fields: the conduit title, the archive extension and the date window.
+// CProfsMonitor's own fields: the conduit title and the archive extension.
 #include "conduit/hostcal/profs_monitor.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ class CProbe : public CProfsMonitor {
   bool has_converter() const { return converter_ != nullptr; }
 };
 
-TEST(ProfsMonitorTest, TitleExtensionConverterAndWindow) {
+TEST(ProfsMonitorTest, TitleExtensionAndConverter) {
   CFakeOsServices os;
   HotSyncProps props;
   memset(&props, 0, sizeof props);
@@ -30,10 +30,6 @@ TEST(ProfsMonitorTest, TitleExtensionConverterAndWindow) {
   EXPECT_STREQ("Date Book", title);
   monitor.GetConduitTitle(title, 5);
   EXPECT_STREQ("Date", title);
-
-  monitor.SetWindow(-86400, 2147483647);
-  EXPECT_EQ(-86400, monitor.window_start());
-  EXPECT_EQ(2147483647, monitor.window_end());
 }
 
 }  // namespace

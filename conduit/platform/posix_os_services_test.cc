@@ -10,6 +10,7 @@
 
 #include "conduit/resources/string_table.h"
 #include "host/settings/settings_host.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -29,15 +30,6 @@ std::string ReadAll(const fs::path& path) {
 
 class PosixOsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("posix_os_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs a command line with an environment block and waits for the exit code.
   int32_t Run(const std::string& command, const std::string& block, int32_t* exit_code) {
     ProcessHandle process = 0;
@@ -52,7 +44,8 @@ class PosixOsTest : public ::testing::Test {
   }
 
   CPosixOsServices os_;
-  fs::path dir_;
+  test_support::CScratchFolder scratch_{"posix_os"};
+  fs::path dir_ = scratch_.Root();
 };
 
 TEST_F(PosixOsTest, ChildGetsBlankSplitArgumentsAndExactlyTheEnvironmentBlock) {

@@ -11,13 +11,11 @@
 
 #include "host/device/device_control.h"
 #include "sdk/sync_manager.h"
+#include "tests/support/test_files.h"
 
 class DeviceTest : public testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/hsdevXXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(dir));
-    dir_ = dir;
     path_ = dir_ + "/device.db";
     std::string error;
     ASSERT_EQ(kDeviceOk, DeviceCreateImage(path_, "Ann Smith", &error)) << error;
@@ -25,7 +23,6 @@ class DeviceTest : public testing::Test {
   }
   void TearDown() override {
     DeviceCloseImage();
-    std::filesystem::remove_all(dir_);
   }
 
   // Creates "DatebookDB" through the sync manager and answers its handle.
@@ -67,7 +64,8 @@ class DeviceTest : public testing::Test {
     return out;
   }
 
-  std::string dir_;
+  test_support::CScratchFolder scratch_{"hsdev"};
+  std::string dir_ = scratch_.Root();
   std::string path_;
 };
 

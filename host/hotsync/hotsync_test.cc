@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/hotsync/hotsync_home.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -41,16 +42,12 @@ struct Result {
 class HotSyncTest : public testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/hotsyncXXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(dir));
-    tmp_ = dir;
     home_ = tmp_ + "/home";
     // The test program sits in the build's bin folder; the libraries in lib beside it.
     bin_ = Dir("DBC_BIN_DIR", ProgramFolder().c_str());
     lib_ = Dir("DBC_LIB_DIR", (bin_ + "/../lib").c_str());
     stub_ = lib_ + "/libhotsync_stub_conduit.so";
   }
-  void TearDown() override { fs::remove_all(tmp_); }
 
   // Runs hotsync with the test conduit, the given environment ("NAME=value") and arguments.
   Result Run(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
@@ -96,7 +93,9 @@ class HotSyncTest : public testing::Test {
     return props.substr(begin, props.find('\n', begin) - begin);
   }
 
-  std::string tmp_, home_, bin_, lib_, stub_;
+  test_support::CScratchFolder scratch_{"hotsync"};
+  std::string tmp_ = scratch_.Root();
+  std::string home_, bin_, lib_, stub_;
 };
 
 TEST(DataFolderNameTest, HoldsNoBlanksAndStaysInsideUsers) {

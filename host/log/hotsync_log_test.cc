@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/log/log_control.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -70,9 +71,9 @@ TEST(HotSyncLogTest, JsonKeepsEveryByte) {
 }
 
 TEST(HotSyncLogTest, AppendsTheRunToTheLogFile) {
-  char dir[] = "/tmp/hslogXXXXXX";
-  ASSERT_NE(nullptr, mkdtemp(dir));
-  std::string path = std::string(dir) + "/log.jsonl";
+  test_support::CScratchFolder scratch("hslog");
+  const std::string dir = scratch.Root();
+  std::string path = dir + "/log.jsonl";
   HsLogStartRun();
   HsLogAddEntry("first", 20, 0);
   ASSERT_EQ(0, HsLogAppendRun(path));
@@ -87,10 +88,8 @@ TEST(HotSyncLogTest, AppendsTheRunToTheLogFile) {
   EXPECT_NE(std::string::npos, line1.find("\"activity\":20,\"text\":\"first\"}"));
   EXPECT_NE(std::string::npos, line2.find("\"activity\":21,\"text\":\"second\"}"));
   std::string error;
-  EXPECT_EQ(-1, HsLogAppendRun(std::string(dir) + "/missing/log.jsonl", &error));
+  EXPECT_EQ(-1, HsLogAppendRun(dir + "/missing/log.jsonl", &error));
   EXPECT_NE(std::string::npos, error.find("missing/log.jsonl"));
-  std::remove(path.c_str());
-  rmdir(dir);
 }
 
 }  // namespace

@@ -32,14 +32,14 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 // A folder of its own for the running test, with a data/ folder inside, removed when the object
-// goes.
+// goes. Its path is short (the host keeps some paths below 50 characters): the prefix, the
+// process ID and a count of the process's scratch folders.
 class CScratchFolder {
  public:
   explicit CScratchFolder(const std::string& prefix = "dbc") {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    static int count = 0;
     path_ = std::filesystem::path(::testing::TempDir()) /
-            (prefix + "_" + std::string(test->test_suite_name()) + "_" + test->name() + "_" +
-             std::to_string(getpid()));
+            (prefix + "_" + std::to_string(getpid()) + "_" + std::to_string(++count));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_ / "data");
   }
@@ -50,6 +50,8 @@ class CScratchFolder {
   CScratchFolder(const CScratchFolder&) = delete;
   CScratchFolder& operator=(const CScratchFolder&) = delete;
 
+  // The scratch folder itself, without a trailing separator.
+  std::string Root() const { return path_.string(); }
   // The data folder, ending with a separator.
   std::string DataFolder() const { return (path_ / "data").string() + "/"; }
   std::string Data(const std::string& name) const { return DataFolder() + name; }
