@@ -1,23 +1,14 @@
-// The category block at the start of a handheld database's application-information block.
-//
-//   0   2    name-changed flags, big-endian: bit i set when category i was renamed on the handheld
-//   2   256  16 names of 16 bytes, zero-terminated and zero-filled; an empty name is a free slot
-//   258 16   16 category IDs, one byte each
-//   274      the rest of the block, which the category conversion neither reads nor writes
+// The conduit's helpers between the category block (sdk/category_block.h) and a desktop category
+// list.
 #ifndef DBC_CONDUIT_FORMAT_CATEGORY_BLOCK_H_
 #define DBC_CONDUIT_FORMAT_CATEGORY_BLOCK_H_
 
 #include <stddef.h>
 #include <stdint.h>
 
-class CCategoryMgr;
+#include "sdk/category_block.h"
 
-constexpr size_t kCategoryCount = 16;
-constexpr size_t kCategoryNameSize = 16;
-constexpr size_t kCategoryFlagsSize = 2;
-constexpr size_t kCategoryNamesAndIdsSize = kCategoryCount * kCategoryNameSize + kCategoryCount;
-// Bytes of the block that the conversion reads and writes.
-constexpr size_t kCategoryBlockSize = kCategoryFlagsSize + kCategoryNamesAndIdsSize;
+class CCategoryMgr;
 
 // Adds a category to list for every non-empty name of names_and_ids (the block from offset 2 on,
 // kCategoryNamesAndIdsSize bytes): its index, its name (up to the zero byte, at most 16 bytes), its

@@ -188,14 +188,52 @@ TEST_F(ConverterBadInputTest, DatesADateWordCannotCarry) {
   EXPECT_EQ(expected_tail, Bytes(buffer.begin() + 8, buffer.begin() + 20));
 }
 
-TEST_F(ConverterBadInputTest, RulesThatCouldNeverOccurAreRepaired) {
-  // Weekly on no day at all, every 0 weeks, starting Wednesday 5 March 2003.
-  const Bytes raw = {9, 0, 10, 0, 0xC6, 0x65, 0x20, 0, 0x02, 0, 0xFF, 0xFF, 0, 0, 0, 0};
-  ASSERT_EQ(0, FromRemote(converter_, raw));
-  const auto* rule = dynamic_cast<const CWeekly*>(record_.GetRepeateInfo());
-  ASSERT_NE(nullptr, rule);
-  EXPECT_EQ(1, rule->GetInterval());
-  EXPECT_EQ(1 << 3, rule->GetWeekDays());
+TEST_F(ConverterBadInputTest, ValuesTheDesktopCannotKeepAreRefusedOthersCarried) {
+  // Wednesday 5 March 2003, 09:00 to 10:00, description "x".
+  auto with = [](uint8_t flags, Bytes part) {
+    Bytes raw = {9, 0, 10, 0, 0xC6, 0x65, static_cast<uint8_t>(flags | 0x04), 0};
+    raw.insert(raw.end(), part.begin(), part.end());
+    raw.insert(raw.end(), {'x', 0});
+    return raw;
+  };
+  struct Case {
+    const char* what;
+    Bytes raw;
+  } const kRefused[] = {
+      {"alarm unit 3", with(0x40, {5, 3})},
+      {"alarm unit 255", with(0x40, {5, 0xFF})},
+      {"weekly, first day 7", with(0x20, {2, 0, 0xFF, 0xFF, 1, 0x08, 7, 0})},
+      {"daily, first day 200", with(0x20, {1, 0, 0xFF, 0xFF, 1, 0, 200, 0})},
+      {"daily every 0 days", with(0x20, {1, 0, 0xFF, 0xFF, 0, 0, 0, 0})},
+      {"yearly every 0 years", with(0x20, {5, 0, 0xFF, 0xFF, 0, 0, 0, 0})},
+      {"weekly with bit 7", with(0x20, {2, 0, 0xFF, 0xFF, 1, 0x88, 0, 0})},
+      {"weekly with bit 7 alone", with(0x20, {2, 0, 0xFF, 0xFF, 1, 0x80, 1, 0})},
+  };
+  for (const Case& c : kRefused) {
+    EXPECT_EQ(kErrConvertFromRemote, FromRemote(converter_, c.raw)) << c.what;
+    ExpectUntouched(c.what);
+  }
+
+  // Values the desktop keeps come back to the handheld as they were.
+  const Case kCarried[] = {
+      {"weekly on no day", with(0x20, {2, 0, 0xFF, 0xFF, 1, 0, 0, 0})},
+      {"monthly by date, weeks start on Saturday", with(0x20, {4, 0, 0xFF, 0xFF, 3, 0, 6, 0})},
+      {"weekly every 255 weeks on all days", with(0x20, {2, 0, 0xC6, 0x7F, 255, 0x7F, 1, 0})},
+      {"alarm of 255 days", with(0x40, {255, 2})},
+  };
+  for (const Case& c : kCarried) {
+    ASSERT_EQ(0, FromRemote(converter_, c.raw)) << c.what;
+    Bytes back(4480, 0);
+    RecordRequest out{};
+    out.buffer = back.data();
+    out.buffer_size = static_cast<uint16_t>(back.size());
+    ASSERT_EQ(0, converter_.ConvertToRemote(record_, &out)) << c.what;
+    back.resize(out.data_size);
+    EXPECT_EQ(c.raw, back) << c.what;
+  }
+  // A kind the desktop has no rule for carries no repetition; its part is not read.
+  ASSERT_EQ(0, FromRemote(converter_, with(0x20, {9, 0, 0xFF, 0xFF, 0, 0x80, 9, 0})));
+  EXPECT_FALSE(record_.IsRepeatingEvt());
 }
 
 TEST_F(ConverterBadInputTest, MissingRequestsAndWrongRecordKinds) {

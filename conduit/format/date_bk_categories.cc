@@ -9,8 +9,8 @@ int32_t CDateBkConverter::ConvertCategoriesFromRemote(AppInfoRequest* request, C
     return kErrNoCategoryBufferIn;
   }
   if (list == nullptr) return kErrNoCategoryList;
-  const uint16_t changed = static_cast<uint16_t>((request->buffer[0] << 8) | request->buffer[1]);
-  return UnpackCategoryBlock(request->buffer + kCategoryFlagsSize, changed, list);
+  return UnpackCategoryBlock(request->buffer + kCategoryFlagsSize,
+                             ReadCategoryChangedFlags(request->buffer), list);
 }
 
 int32_t CDateBkConverter::ConvertCategoriesToRemote(AppInfoRequest* request, CCategoryMgr* list) {
@@ -19,7 +19,6 @@ int32_t CDateBkConverter::ConvertCategoriesToRemote(AppInfoRequest* request, CCa
     return kErrNoCategoryBufferOut;
   }
   if (list == nullptr) return kErrNoCategoryList;
-  request->buffer[0] = 0;
-  request->buffer[1] = 0;
+  WriteCategoryChangedFlags(request->buffer, 0);
   return PackCategoryBlock(request->buffer + kCategoryFlagsSize, list);
 }

@@ -9,8 +9,8 @@
 #include "conduit/format/alarm_fit.h"
 #include "conduit/format/date_word.h"
 #include "conduit/format/line_breaks.h"
-#include "conduit/format/raw_date_book_record.h"
 #include "conduit/result_codes.h"
+#include "sdk/date_book_record.h"
 #include "tablelib/local_time.h"
 #include "tablelib/record.h"
 #include "tablelib/repeat.h"
@@ -19,27 +19,20 @@
 namespace {
 
 constexpr int32_t kMaxRawByte = 0xFF;
-constexpr int32_t kDaysPerWeek = 7;
-constexpr int32_t kLastWeekIndex = 4;
-constexpr uint8_t kAllWeekDays = 0x7F;
 constexpr size_t kMaxRawExceptions = 0xFFFF;
 // The date word of 1 January 1904, the earliest a date word carries.
 constexpr uint16_t kEarliestDateWord = (1 << 5) | 1;
-
-void AppendWord(std::vector<uint8_t>* out, uint16_t value) {
-  out->push_back(static_cast<uint8_t>(value >> 8));
-  out->push_back(static_cast<uint8_t>(value & 0xFF));
-}
 
 uint8_t ClampToByte(int32_t value) {
   return static_cast<uint8_t>(std::clamp(value, 0, kMaxRawByte));
 }
 
-// Appends text with CR LF turned into LF and a terminating zero.
-void AppendText(std::vector<uint8_t>* out, std::string_view text) {
-  const size_t at = out->size();
-  out->resize(at + text.size() + 1);
-  out->resize(at + StripReturns(out->data() + at, text.size() + 1, text));
+// A desktop text as the handheld keeps it: up to its first zero byte, CR LF turned into LF.
+std::string HandheldText(std::string_view text) {
+  std::string out(text.size() + 1, '\0');
+  const size_t written = StripReturns(reinterpret_cast<uint8_t*>(out.data()), out.size(), text);
+  out.resize(written > 0 ? written - 1 : 0);
+  return out;
 }
 
 // The end date word of a repeat rule: 0xFFFF for a rule without end (-1, or an end on or after the
@@ -53,21 +46,19 @@ uint16_t RepeatEndWord(int32_t end_date) {
   return PackDate(end_date, &word, &hour, &minute) ? word : kEarliestDateWord;
 }
 
-void AppendRepeat(const CRepeateDayInfo& rule, std::vector<uint8_t>* out) {
-  const int32_t kind = rule.GetMyBrand();
+void PutRepeat(const CRepeateDayInfo& rule, CRawDateBkRecord* raw) {
   uint8_t repeat_on = 0;
   if (const auto* by_day = dynamic_cast<const CDayOfMonth*>(&rule)) {
     repeat_on = ClampToByte(by_day->CalcDayMultiple());
   } else if (const auto* weekly = dynamic_cast<const CWeekly*>(&rule)) {
     repeat_on = weekly->GetWeekDays();
   }
-  out->push_back(static_cast<uint8_t>(kind));
-  out->push_back(0);
-  AppendWord(out, RepeatEndWord(rule.GetEndDate()));
-  out->push_back(ClampToByte(rule.GetInterval()));
-  out->push_back(repeat_on);
-  out->push_back(static_cast<uint8_t>(rule.GetFirstDayOfWeek()));
-  out->push_back(0);
+  raw->flags |= kRawFlagRepeat;
+  raw->repeat_kind = static_cast<int8_t>(rule.GetMyBrand());
+  raw->repeat_end = RepeatEndWord(rule.GetEndDate());
+  raw->interval = ClampToByte(rule.GetInterval());
+  raw->repeat_on = repeat_on;
+  raw->first_day_of_week = static_cast<uint8_t>(rule.GetFirstDayOfWeek());
 }
 
 // The exception days as date words; days a date word cannot carry are left out (no occurrence can
@@ -86,40 +77,45 @@ std::vector<uint16_t> ExceptionWords(CDateBkRecord& record) {
   return words;
 }
 
-// Sets the repeat rule of a raw record on the record. start is the event's start time.
-void ApplyRepeat(const CRawDateBkRecord& raw, int32_t start, int32_t end_date,
-                 CDateBkRecord& record) {
+// Whether the desktop can keep what the record's alarm and repeat parts hold. A value the table
+// library would refuse would otherwise be dropped without a word: the alarm unit would keep the
+// record's earlier value and a repeating event would become a single one.
+bool CarriesAllValues(const CRawDateBkRecord& raw) {
+  if ((raw.flags & kRawFlagAlarm) && raw.alarm_unit > kRawAlarmDays) return false;
+  if (!(raw.flags & kRawFlagRepeat)) return true;
+  // Other kinds carry no repetition; their part is not read.
+  if (raw.repeat_kind < kRawRepeatDaily || raw.repeat_kind > kRawRepeatYearly) return true;
+  if (raw.interval == 0 || raw.first_day_of_week > kRawLastWeekDay) return false;
+  return raw.repeat_kind != kRawRepeatWeekly || (raw.repeat_on & ~kRawWeekDayBits) == 0;
+}
+
+// Sets the repeat rule of a raw record on the record. start is the event's start time. Answers
+// the table library's code.
+int32_t ApplyRepeat(const CRawDateBkRecord& raw, int32_t start, int32_t end_date,
+                    CDateBkRecord& record) {
   tablelib::CLocalTime local;
   tablelib::BreakDownLocalTime(start, &local);
-  // An interval of 0 would never reach a next occurrence.
-  const int32_t interval = std::max<int32_t>(raw.interval, 1);
+  const int32_t interval = raw.interval;
   const int32_t first_day = raw.first_day_of_week;
   switch (raw.repeat_kind) {
     case kRepeatDaily:
-      record.SetRepDaily(CDayName(local.week_day, interval, end_date, 0));
-      break;
-    case kRepeatWeekly: {
-      // A weekly rule without days would never occur; it repeats on the start's day instead.
-      uint8_t days = raw.repeat_on & kAllWeekDays;
-      if (days == 0) days = static_cast<uint8_t>(1 << local.week_day);
-      record.SetRepWeekly(CWeekly(days, interval, end_date, first_day));
-      break;
-    }
+      return record.SetRepDaily(CDayName(local.week_day, interval, end_date, 0));
+    case kRepeatWeekly:
+      // No day bits at all is kept as it is: such a rule repeats on the start's weekday.
+      return record.SetRepWeekly(CWeekly(raw.repeat_on, interval, end_date, first_day));
     case kRepeatMonthlyByDay: {
       // Repeat-on bytes of 35 and above have no week of their own: they mean the last week.
-      const int32_t week = std::min<int32_t>(raw.repeat_on / kDaysPerWeek, kLastWeekIndex);
-      record.SetRepMonthlyByDay(CDayOfMonth(week, local.week_day, interval, end_date, first_day));
-      break;
+      const int32_t week = std::min<int32_t>(raw.repeat_on / kRawDaysPerWeek, kRawLastWeek);
+      return record.SetRepMonthlyByDay(
+          CDayOfMonth(week, local.week_day, interval, end_date, first_day));
     }
     case kRepeatMonthlyByDate:
-      record.SetRepMonthlyByDate(CDateOfMonth(local.day, interval, end_date, first_day));
-      break;
+      return record.SetRepMonthlyByDate(CDateOfMonth(local.day, interval, end_date, first_day));
     case kRepeatYearlyByDate:
-      record.SetRepYearlyByDate(
+      return record.SetRepYearlyByDate(
           CDateOfYear(local.month - 1, local.day, interval, end_date, first_day));
-      break;
     default:
-      break;
+      return kOk;
   }
 }
 
@@ -148,24 +144,13 @@ int32_t CDateBkConverter::ConvertToRemote(CBaseRecord& base, RecordRequest* requ
   int32_t end = 0;
   record->GetStartTime(start);
   record->GetEndTime(end);
-  uint16_t date = 0;
-  uint8_t start_hour = 0;
-  uint8_t start_minute = 0;
-  uint8_t end_hour = 0;
-  uint8_t end_minute = 0;
+  CRawDateBkRecord raw;
   uint16_t end_date = 0;
-  if (!PackDate(start, &date, &start_hour, &start_minute)) return kErrConvertToRemote;
-  PackDate(end, &end_date, &end_hour, &end_minute);
-  const bool untimed = record->IsUnTimed();
-
-  std::vector<uint8_t> raw(kRawFixedSize, 0);
-  raw[0] = untimed ? kRawUntimed : start_hour;
-  raw[1] = untimed ? kRawUntimed : start_minute;
-  raw[2] = untimed ? kRawUntimed : end_hour;
-  raw[3] = untimed ? kRawUntimed : end_minute;
-  raw[4] = static_cast<uint8_t>(date >> 8);
-  raw[5] = static_cast<uint8_t>(date & 0xFF);
-  uint8_t flags = 0;
+  if (!PackDate(start, &raw.date, &raw.start_hour, &raw.start_minute)) return kErrConvertToRemote;
+  PackDate(end, &end_date, &raw.end_hour, &raw.end_minute);
+  if (record->IsUnTimed()) {
+    raw.start_hour = raw.start_minute = raw.end_hour = raw.end_minute = kRawUntimed;
+  }
 
   if (record->IsAlarmSet()) {
     int32_t advance = 0;
@@ -173,42 +158,33 @@ int32_t CDateBkConverter::ConvertToRemote(CBaseRecord& base, RecordRequest* requ
     record->GetAlarmAdvTime(advance);
     record->GetAlarmAdvUnit(unit);
     FitAlarmAdvance(kMaxRawByte, &advance, &unit);
-    flags |= kRawFlagAlarm;
-    raw.push_back(static_cast<uint8_t>(advance));
-    raw.push_back(static_cast<uint8_t>(unit & 0xFF));
+    raw.flags |= kRawFlagAlarm;
+    raw.alarm_advance = static_cast<uint8_t>(advance);
+    raw.alarm_unit = static_cast<uint8_t>(unit & 0xFF);
   }
   const CRepeateDayInfo* rule = record->GetRepeateInfo();
-  if (record->IsRepeatingEvt() && rule != nullptr) {
-    flags |= kRawFlagRepeat;
-    AppendRepeat(*rule, &raw);
-  }
+  if (record->IsRepeatingEvt() && rule != nullptr) PutRepeat(*rule, &raw);
   if ((record->GetNumExceptions() & 0xFFFF) != 0) {
-    const std::vector<uint16_t> words = ExceptionWords(*record);
-    if (!words.empty()) {
-      flags |= kRawFlagExceptions;
-      AppendWord(&raw, static_cast<uint16_t>(words.size()));
-      for (uint16_t word : words) AppendWord(&raw, word);
-    }
+    raw.exceptions = ExceptionWords(*record);
+    if (!raw.exceptions.empty()) raw.flags |= kRawFlagExceptions;
   }
   std::string text;
   int32_t result = record->GetDescription(text);
-  flags |= kRawFlagDescription;
-  AppendText(&raw, text);
+  raw.flags |= kRawFlagDescription;
+  raw.description = HandheldText(text);
   if (record->IsNote()) {
     result = record->GetNote(text);
     // A note of nothing but CRs would reach the handheld as an empty note part.
-    if (text.find_first_not_of('\r') != std::string::npos) {
-      flags |= kRawFlagNote;
-      AppendText(&raw, text);
-    }
+    raw.note = HandheldText(text);
+    if (!raw.note.empty()) raw.flags |= kRawFlagNote;
   }
-  raw[kRawFlagsOffset] = flags;
+  const std::vector<uint8_t> bytes = EncodeRawDateBkRecord(raw);
 
   // A record cut to fit would lose its text on the handheld and, after an edit there, on the
   // desktop as well; it is refused instead and the caller reports it.
-  if (raw.size() > request->buffer_size) return kErrConvertToRemote;
-  std::memcpy(request->buffer, raw.data(), raw.size());
-  request->data_size = static_cast<uint32_t>(raw.size());
+  if (bytes.size() > request->buffer_size) return kErrConvertToRemote;
+  std::memcpy(request->buffer, bytes.data(), bytes.size());
+  request->data_size = static_cast<uint32_t>(bytes.size());
   return result;
 }
 
@@ -218,26 +194,30 @@ int32_t CDateBkConverter::ConvertFromRemote(CBaseRecord& base, RecordRequest* re
   const uint8_t attributes = request->attributes;
   const bool deleted = (attributes & kRecAttrDeleted) != 0;
 
-  // Everything is read and checked before the record is touched, so that a malformed record
-  // leaves it as it was.
+  // Everything is read and checked before the record is touched, so that a malformed record, or
+  // one holding a value the desktop cannot keep, leaves it as it was.
   CRawDateBkRecord raw;
   std::string description;
   std::string note;
   if (!deleted) {
     if (request->data_size > request->buffer_size ||
-        !ParseRawDateBkRecord(request->buffer, request->data_size, &raw)) {
+        !ParseRawDateBkRecord(request->buffer, request->data_size, &raw) ||
+        !CarriesAllValues(raw)) {
       return kErrConvertFromRemote;
     }
     size_t length = 0;
     if (raw.flags & kRawFlagDescription) {
-      const int32_t expanded = ExpandLineFeeds(text_buffer(), kConverterTextBufferSize,
-                                               raw.description, raw.description_length, &length);
+      const int32_t expanded =
+          ExpandLineFeeds(text_buffer(), kConverterTextBufferSize,
+                          reinterpret_cast<const uint8_t*>(raw.description.data()),
+                          raw.description.size(), &length);
       if (expanded != kOk) return expanded;
       description.assign(text_buffer(), length);
     }
     if (raw.flags & kRawFlagNote) {
-      const int32_t expanded = ExpandLineFeeds(text_buffer(), kConverterTextBufferSize, raw.note,
-                                               raw.note_length, &length);
+      const int32_t expanded = ExpandLineFeeds(text_buffer(), kConverterTextBufferSize,
+                                               reinterpret_cast<const uint8_t*>(raw.note.data()),
+                                               raw.note.size(), &length);
       if (expanded != kOk) return expanded;
       note.assign(text_buffer(), length);
     }
@@ -266,7 +246,7 @@ int32_t CDateBkConverter::ConvertFromRemote(CBaseRecord& base, RecordRequest* re
   if (raw.flags & kRawFlagAlarm) {
     record->SetAlarmFlag(1);
     record->SetAlarmAdvTime(raw.alarm_advance);
-    record->SetAlarmAdvUnit(static_cast<int8_t>(raw.alarm_unit));
+    record->SetAlarmAdvUnit(raw.alarm_unit);
   } else {
     record->SetAlarmFlag(0);
     record->SetAlarmAdvTime(-1);
@@ -280,7 +260,8 @@ int32_t CDateBkConverter::ConvertFromRemote(CBaseRecord& base, RecordRequest* re
       const int32_t moved = UnpackDate(raw.repeat_end, 0, 0, &end_date);
       if (date_result == kOk) date_result = moved;
     }
-    ApplyRepeat(raw, start, end_date, *record);
+    // The values were checked above; a refusal here would turn the event into a single one.
+    if (ApplyRepeat(raw, start, end_date, *record) != kOk) return kErrConvertFromRemote;
   }
   for (uint16_t word : raw.exceptions) {
     int32_t day = 0;

@@ -5,11 +5,6 @@
 
 namespace {
 
-constexpr int kYearShift = 9;
-constexpr int kMonthShift = 5;
-constexpr uint16_t kYearMask = 0x7F;
-constexpr uint16_t kMonthMask = 0x0F;
-constexpr uint16_t kDayMask = 0x1F;
 constexpr int32_t kLastMonth = 12;
 
 }  // namespace
@@ -23,16 +18,14 @@ bool PackDate(int32_t time, uint16_t* date_word, uint8_t* hour, uint8_t* minute)
   if (!tablelib::BreakDownLocalTime(time, &local)) return false;
   *hour = static_cast<uint8_t>(local.hour);
   *minute = static_cast<uint8_t>(local.minute);
-  *date_word = static_cast<uint16_t>(
-      (static_cast<uint16_t>((local.year - kDateWordFirstYear) & kYearMask) << kYearShift) |
-      (static_cast<uint16_t>(local.month) << kMonthShift) | static_cast<uint16_t>(local.day));
+  *date_word = MakeDateWord(local.year, local.month, local.day);
   return local.year >= kDateWordFirstYear && local.year <= kDateWordLastYear;
 }
 
 int32_t UnpackDate(uint16_t date_word, int32_t hour, int32_t minute, int32_t* time) {
-  int32_t year = kDateWordFirstYear + ((date_word >> kYearShift) & kYearMask);
-  int32_t month = (date_word >> kMonthShift) & kMonthMask;
-  const int32_t day = date_word & kDayMask;
+  int32_t year = DateWordYear(date_word);
+  int32_t month = DateWordMonth(date_word);
+  const int32_t day = DateWordDay(date_word);
   int32_t result = kOk;
   if (year < kEarliestDesktopYear) {
     year = kEarliestDesktopYear;

@@ -7,8 +7,8 @@
 
 #include <stdint.h>
 
-constexpr int32_t kDateWordFirstYear = 1904;
-constexpr int32_t kDateWordLastYear = 1904 + 127;
+#include "sdk/date_book_record.h"
+
 // The earliest year the desktop keeps; earlier handheld dates are moved into it.
 constexpr int32_t kEarliestDesktopYear = 1970;
 
