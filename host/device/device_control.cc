@@ -162,6 +162,21 @@ int32_t DeviceSetAppInfo(const std::string& database, const std::vector<uint8_t>
   return found != kDeviceOk ? found : control.image()->SetAppInfo(db, block);
 }
 
+int32_t DeviceMoveCategory(const std::string& database, uint8_t from, uint8_t to) {
+  CControl control;
+  int64_t db;
+  int32_t found = control.Find(database, &db);
+  return found != kDeviceOk ? found : control.image()->ChangeCategory(db, from, to, true);
+}
+
+int32_t DeviceHardReset() {
+  CControl control;
+  if (!control.image()) return kDeviceErrNoDevice;
+  // Handles of the removed databases must not reach another database later.
+  control.state().handles.clear();
+  return control.image()->HardReset();
+}
+
 void DeviceFailCall(DeviceOp op, uint32_t nth, int32_t code) {
   CControl().state().faults.FailCall(op, nth, code);
 }

@@ -120,6 +120,12 @@ int32_t DeviceListRecords(const std::string& database, std::vector<DeviceRecord>
 int32_t DeviceRemoveRecord(const std::string& database, uint32_t id);
 int32_t DeviceGetAppInfo(const std::string& database, std::vector<uint8_t>* block);
 int32_t DeviceSetAppInfo(const std::string& database, const std::vector<uint8_t>& block);
+// Moves every record of category `from` to category `to` and marks each moved record dirty, as
+// the handheld's own application does when a category goes; one transaction.
+int32_t DeviceMoveCategory(const std::string& database, uint8_t from, uint8_t to);
+// What a hard reset leaves: no database and no record, and no last desktop (the next sync is a
+// first one from the handheld's side). The user name and ROM version stay. One transaction.
+int32_t DeviceHardReset();
 // The block a new database gets: the category block (16 names of 16 bytes, 16 IDs) with
 // "Unfiled" (ID 0) at index 0, followed by two zero bytes.
 std::vector<uint8_t> DeviceDefaultAppInfo();

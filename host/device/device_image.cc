@@ -417,14 +417,26 @@ int32_t CDeviceImage::ClearSyncFlags(int64_t db, const std::string& desktop_id) 
   });
 }
 
-int32_t CDeviceImage::ChangeCategory(int64_t db, uint8_t from, uint8_t to) {
+int32_t CDeviceImage::ChangeCategory(int64_t db, uint8_t from, uint8_t to, bool mark_dirty) {
   if (from >= kCategoryCount || to >= kCategoryCount) return kDeviceErrBadArgument;
   return InTransaction([&]() {
-    return CStatement(db_, "UPDATE records SET category = ? WHERE db = ? AND category = ?")
+    return CStatement(db_,
+                      "UPDATE records SET category = ?, attributes = attributes | ?"
+                      " WHERE db = ? AND category = ?")
         .Bind(1, to)
-        .Bind(2, db)
-        .Bind(3, from)
+        .Bind(2, mark_dirty ? kRecAttrDirty : 0)
+        .Bind(3, db)
+        .Bind(4, from)
         .Run();
+  });
+}
+
+int32_t CDeviceImage::HardReset() {
+  return InTransaction([&]() -> int32_t {
+    if (Exec("DELETE FROM records") != kDeviceOk || Exec("DELETE FROM databases") != kDeviceOk) {
+      return kDeviceErrStorage;
+    }
+    return CStatement(db_, "UPDATE device SET value = '' WHERE name = 'last_desktop'").Run();
   });
 }
 

@@ -47,7 +47,10 @@ class CDeviceImage {
   int32_t PurgeRemoved(int64_t db);
   // Clears every record's dirty bit and records `desktop_id` as the last desktop.
   int32_t ClearSyncFlags(int64_t db, const std::string& desktop_id);
-  int32_t ChangeCategory(int64_t db, uint8_t from, uint8_t to);
+  // Moves the records of category `from` to `to`; with `mark_dirty` they are marked dirty too.
+  int32_t ChangeCategory(int64_t db, uint8_t from, uint8_t to, bool mark_dirty = false);
+  // Removes every database with its records and forgets the last desktop.
+  int32_t HardReset();
   int32_t GetAppInfo(int64_t db, std::vector<uint8_t>* block);
   int32_t SetAppInfo(int64_t db, const std::vector<uint8_t>& block);
 

@@ -116,4 +116,36 @@ TEST_F(DeviceTest, DirectAccessForSetUp) {
   EXPECT_EQ("Bea", user);
 }
 
+TEST_F(DeviceTest, MoveCategoryMarksTheMovedRecordsDirty) {
+  uint8_t h = CreateDatebook();
+  ASSERT_EQ(kDeviceOk, Write(h, 11, 0x00, 3, "a"));
+  ASSERT_EQ(kDeviceOk, Write(h, 12, 0x10, 4, "b"));
+  ASSERT_EQ(kDeviceOk, Write(h, 13, 0x80, 3, ""));
+  ASSERT_EQ(kDeviceOk, DeviceMoveCategory("DatebookDB", 3, 0));
+  EXPECT_EQ((std::vector<std::string>{"11:64:0:a", "12:16:4:b", "13:192:0:"}), Records());
+  EXPECT_EQ(kDeviceErrBadArgument, DeviceMoveCategory("DatebookDB", 16, 0));
+  EXPECT_EQ(kSyncErrNotFound, DeviceMoveCategory("Other", 3, 0));
+}
+
+TEST_F(DeviceTest, HardResetLeavesNoDatabaseAndNoLastDesktop) {
+  uint8_t h = CreateDatebook();
+  ASSERT_EQ(kDeviceOk, Write(h, 11, 0x40, 3, "a"));
+  DeviceSetDesktopId("home-1");
+  ASSERT_EQ(kDeviceOk, DevClearSyncFlags(h));
+  ASSERT_EQ(kDeviceOk, DeviceHardReset());
+  std::vector<DeviceDatabase> databases;
+  ASSERT_EQ(kDeviceOk, DeviceListDatabases(&databases));
+  EXPECT_TRUE(databases.empty());
+  std::string desktop = "?";
+  ASSERT_EQ(kDeviceOk, DeviceGetLastDesktopId(&desktop));
+  EXPECT_EQ("", desktop);
+  std::string user;
+  ASSERT_EQ(kDeviceOk, DeviceGetUserName(&user));
+  EXPECT_EQ("Ann Smith", user);
+  // The handle of the removed database is gone; a new database starts empty.
+  EXPECT_EQ(kDeviceErrBadHandle, DevCloseDatabase(h));
+  CreateDatebook();
+  EXPECT_TRUE(Records().empty());
+}
+
 }  // namespace

@@ -58,7 +58,7 @@ CHotSyncHome::~CHotSyncHome() {
   SettingsCloseStore(root_);
 }
 
-bool CHotSyncHome::Open(const std::string& dir, const std::string& new_user, std::string* error) {
+bool ResolveHomeDir(const std::string& dir, std::string* resolved, std::string* error) {
   std::string chosen = dir;
   if (chosen.empty()) {
     const char* env = std::getenv(kHomeEnv);
@@ -73,9 +73,15 @@ bool CHotSyncHome::Open(const std::string& dir, const std::string& new_user, std
     }
   }
   std::error_code ec;
-  fs::path path = fs::absolute(chosen, ec).lexically_normal();
-  dir_ = path.string();
-  if (dir_.size() > 1 && dir_.back() == '/') dir_.pop_back();
+  *resolved = fs::absolute(chosen, ec).lexically_normal().string();
+  if (resolved->size() > 1 && resolved->back() == '/') resolved->pop_back();
+  return true;
+}
+
+bool CHotSyncHome::Open(const std::string& dir, const std::string& new_user, std::string* error) {
+  if (!ResolveHomeDir(dir, &dir_, error)) return false;
+  fs::path path(dir_);
+  std::error_code ec;
   if (dir_.find_first_of(" \t") != std::string::npos) {
     *error = "the home folder " + dir_ + " contains a blank; data folders must hold none";
     return false;

@@ -40,6 +40,14 @@ std::string DataFolderName(const std::string& user_name);
 // The folder of the running program (no trailing "/").
 std::string ProgramFolder();
 
+// The device image's file name inside a home.
+constexpr char kDeviceImageName[] = "device.db";
+
+// The home folder that `dir` names, made absolute and without a trailing "/": `dir` itself, or when
+// it is empty $HOTSYNC_HOME, else ~/.hotsync. False with *error set when `dir` is empty and
+// neither variable helps.
+bool ResolveHomeDir(const std::string& dir, std::string* resolved, std::string* error);
+
 class CHotSyncHome {
  public:
   CHotSyncHome() = default;
@@ -54,7 +62,7 @@ class CHotSyncHome {
 
   const std::string& dir() const { return dir_; }
   SettingsKey root() const { return root_; }
-  std::string DevicePath() const { return dir_ + "/device.db"; }
+  std::string DevicePath() const { return dir_ + "/" + kDeviceImageName; }
   std::string LogPath() const { return dir_ + "/log.jsonl"; }
   // The data folder of `user`, ending with "/".
   std::string DataFolder(const std::string& user) const;
