@@ -1,0 +1,75 @@
+// The handheld program and a HotSync together: what a person adds on the handheld reaches the
+// host through the conduit, the real hotsync program and script_driver.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <string>
+
+#include "tests/support/test_files.h"
+
+namespace {
+
+using test_support::ReadFile;
+using test_support::WriteFile;
+
+struct Result {
+  int status = -1;
+  std::string out;
+};
+
+class HandheldSyncTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = scratch_.Path("home");
+    const char* bin = getenv("DBC_BIN_DIR");
+    bin_ = bin != nullptr ? bin : ".";
+    ASSERT_EQ(0, Run("hotsync", "info").status);  // sets up the home and the device image
+  }
+
+  // Runs a program of the build with the home and `args` (a shell word list).
+  Result Run(const std::string& program, const std::string& args) {
+    const std::string user = program == "hotsync" ? " --user tester " : " ";
+    const std::string command = "env -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " + bin_ + "/" +
+                                program + " --home " + home_ + user + args + " 2>>" +
+                                scratch_.Path("stderr.txt");
+    Result result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char chunk[4096];
+    size_t n = 0;
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.out.append(chunk, n);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+  }
+
+  test_support::CScratchFolder scratch_{"hs"};
+  std::string home_;
+  std::string bin_;
+};
+
+TEST_F(HandheldSyncTest, AnEventAddedOnTheHandheldReachesTheHostAtTheFirstSync) {
+  GTEST_SKIP() << "disabled until the host-calendar monitor's sync loop (CProfsMonitor::RunSync) "
+                  "is on main: without it every sync ends with \"Datebook Synchronization "
+                  "Failed\" after the extract";
+  Result added = Run("handheld",
+                     "add --date 2025-03-14 --start 09:00 --end 10:30 --description "
+                     "'Staff meeting'");
+  ASSERT_EQ(0, added.status) << ReadFile(scratch_.Path("stderr.txt"));
+  // The driver extracts an empty host calendar and keeps a copy of what the update brings.
+  const std::string data = home_ + "/users/tester/";
+  WriteFile(data + "driver_script", "update.update_copy " + home_ + "/applied.dat\n");
+
+  Result sync = Run("hotsync", "sync");
+  ASSERT_EQ(0, sync.status) << sync.out << ReadFile(scratch_.Path("stderr.txt"));
+  const std::string applied = ReadFile(home_ + "/applied.dat");
+  EXPECT_NE(std::string::npos, applied.find("2025031409:0010:30")) << applied;
+  EXPECT_NE(std::string::npos, applied.find("Staff meeting")) << applied;
+  // The handheld's record was synchronised: no longer dirty.
+  Result listed = Run("handheld", "list --json");
+  EXPECT_NE(std::string::npos, listed.out.find("\"dirty\":false")) << listed.out;
+}
+
+}  // namespace
