@@ -17,6 +17,10 @@
 #include <string>
 #include <thread>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 extern char** environ;
 
 namespace {
@@ -37,7 +41,8 @@ constexpr char kHelp[] =
     "is missing, in the folder named by PATH (PATH=<folder>;). One \"key value\" per line; a key\n"
     "may carry a command prefix (\"extract.exit 3\"), which wins over the plain key for that\n"
     "command. Lines starting with # are comments. Keys:\n"
-    "  record PATH        append this run's words and environment to PATH\n"
+    "  record PATH        append this run's words and environment to PATH (on Windows its\n"
+    "                     command line too)\n"
     "  sleep_ms N         sleep N milliseconds before doing anything else\n"
     "  extract_text TEXT  extract: write TEXT into <folder><file> (escapes \\n \\r \\t \\\\)\n"
     "  extract_file PATH  extract: copy PATH into <folder><file>\n"
@@ -118,6 +123,10 @@ bool Record(const std::string& path, int argc, char** argv) {
   std::FILE* f = std::fopen(path.c_str(), "a");
   if (f == nullptr) return false;
   std::fprintf(f, "run argc=%d\n", argc);
+#if defined(_WIN32)
+  // The command line as the process received it, before the C library split it into words.
+  std::fprintf(f, "cmdline=%s\n", GetCommandLineA());
+#endif
   for (int i = 0; i < argc; ++i) std::fprintf(f, "arg=%s\n", argv[i]);
   for (char** e = environ; *e != nullptr; ++e) std::fprintf(f, "env=%s\n", *e);
   std::fprintf(f, "end\n");

@@ -5,14 +5,24 @@
 #include "conduit/entry/configure_conduit.h"
 #include "conduit/entry/entry_log.h"
 #include "conduit/entry/open_conduit.h"
+#if defined(_WIN32)
+#include "conduit/platform/win32_os_services.h"
+#else
 #include "conduit/platform/posix_os_services.h"
+#endif
 #include "conduit/resources/string_table.h"
 #include "conduit/result_codes.h"
 
 namespace {
 
+// The real services of the platform the library was built for. On Windows the strings are the
+// library's own resources; elsewhere they are the table compiled into it.
 COsServices& DefaultOsServices() {
+#if defined(_WIN32)
+  static CWin32OsServices os;
+#else
   static CPosixOsServices os(ConduitModuleInstance(), FindConduitString);
+#endif
   return os;
 }
 

@@ -1,4 +1,4 @@
-// The conduit's string table, compiled into the library.
+// The conduit's string table, compiled into the library; its texts are in strings.inc.
 #ifndef DBC_CONDUIT_RESOURCES_STRING_TABLE_H_
 #define DBC_CONDUIT_RESOURCES_STRING_TABLE_H_
 
@@ -41,8 +41,9 @@ enum : uint32_t {
   IDS_SAVE_FAILED = 3347,
 };
 
-// The module instance of the conduit library: the value that names this table to a string
-// resource loader.
+// The module instance of the conduit library. On Windows it is the instance that the loader handed
+// to DllMain, whose string resources LoadString reads; elsewhere it is a value that names this
+// table to the string loader.
 const void* ConduitModuleInstance();
 
 // The text of string `id`, or null when the table has no such string.

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/device/place_file.h"
 #include "sdk/records.h"
 
 namespace {
@@ -157,10 +158,7 @@ int32_t CDeviceImage::Create(const std::string& path, const std::string& user_na
   }
   std::string message = raw ? sqlite3_errmsg(raw) : "out of memory";
   image.reset();
-  if (result == kDeviceOk && ::link(temp.c_str(), path.c_str()) != 0) {
-    message = std::strerror(errno);
-    result = kDeviceErrImage;
-  }
+  if (result == kDeviceOk && !PlaceNewFile(temp, path, &message)) result = kDeviceErrImage;
   ::unlink(temp.c_str());
   if (result != kDeviceOk) {
     *error = "cannot create the device image " + path + ": " + message;

@@ -1,7 +1,5 @@
 #include "host/hotsync/hotsync_home.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,12 +45,6 @@ std::string DataFolderName(const std::string& user_name) {
   return name.empty() ? "user" : name;
 }
 
-std::string ProgramFolder() {
-  std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(".") : exe.parent_path().string();
-}
-
 CHotSyncHome::~CHotSyncHome() {
   DeviceCloseImage();
   SettingsCloseStore(root_);
@@ -62,11 +54,11 @@ bool ResolveHomeDir(const std::string& dir, std::string* resolved, std::string* 
   std::string chosen = dir;
   if (chosen.empty()) {
     const char* env = std::getenv(kHomeEnv);
-    const char* user_home = std::getenv("HOME");
+    std::string user_home = UserHomeFolder();
     if (env != nullptr && *env != '\0') {
       chosen = env;
-    } else if (user_home != nullptr && *user_home != '\0') {
-      chosen = std::string(user_home) + "/.hotsync";
+    } else if (!user_home.empty()) {
+      chosen = user_home + kPathSeparator + ".hotsync";
     } else {
       *error = "no home folder: give --home DIR or set HOTSYNC_HOME";
       return false;
@@ -74,7 +66,9 @@ bool ResolveHomeDir(const std::string& dir, std::string* resolved, std::string* 
   }
   std::error_code ec;
   *resolved = fs::absolute(chosen, ec).lexically_normal().string();
-  if (resolved->size() > 1 && resolved->back() == '/') resolved->pop_back();
+  if (resolved->size() > 1 && (resolved->back() == '/' || resolved->back() == kPathSeparator)) {
+    resolved->pop_back();
+  }
   return true;
 }
 
@@ -91,9 +85,9 @@ bool CHotSyncHome::Open(const std::string& dir, const std::string& new_user, std
     return false;
   }
   fs::create_directories(path / "hll", ec);
-  if (ec || ::access(dir_.c_str(), R_OK | W_OK | X_OK) != 0) {
-    *error = "cannot use the home folder " + dir_ + ": " +
-             (ec ? ec.message() : std::string(std::strerror(errno)));
+  std::string why;
+  if (ec || !CanUseFolder(dir_, &why)) {
+    *error = "cannot use the home folder " + dir_ + ": " + (ec ? ec.message() : why);
     return false;
   }
   std::string store = dir_ + "/settings.txt";
@@ -141,8 +135,8 @@ bool CHotSyncHome::SetUpSettings(std::string* error) {
     *error = "cannot write the settings store in " + dir_;
     return false;
   }
-  std::string hll = dir_ + "/hll";
-  bool ok = SetText(conduit, "DriverPath", ProgramFolder() + "/script_driver") &&
+  std::string hll = dir_ + kPathSeparator + "hll";
+  bool ok = SetText(conduit, "DriverPath", ScriptDriverPath()) &&
             SetText(conduit, "HLLPath", hll) && SetText(conduit, "HLLName", "datebook") &&
             SettingsSetNumber(conduit, "NumDays", 30) == kSettingsOk &&
             SetText(conduit, "ScreenID", "main") &&
@@ -164,7 +158,7 @@ bool CHotSyncHome::SetUpSettings(std::string* error) {
 }
 
 std::string CHotSyncHome::DataFolder(const std::string& user) const {
-  return dir_ + "/users/" + DataFolderName(user) + "/";
+  return dir_ + kPathSeparator + "users" + kPathSeparator + DataFolderName(user) + kPathSeparator;
 }
 
 int64_t CHotSyncHome::GetUserNumber(const std::string& user, const char* name) const {

@@ -14,9 +14,16 @@
 
 #include <string>
 
+#include "host/hotsync/hotsync_platform.h"
 #include "sdk/settings_store.h"
 
+// The conduit's key below the store's root, as HotSyncProps names it to the conduit: on Windows a
+// registry key path, whose names are separated by "\".
+#if defined(_WIN32)
+constexpr char kConduitKeyPath[] = "Conduits\\DateBook";
+#else
 constexpr char kConduitKeyPath[] = "Conduits/DateBook";
+#endif
 constexpr char kHostKeyPath[] = "HotSync";
 constexpr char kLocalFileName[] = "datebook.dat";
 constexpr char kRemoteDatabaseName[] = "DatebookDB";
@@ -37,13 +44,10 @@ constexpr int32_t kActionKindThisTime = 2;
 // 64 bytes are kept, and an empty result is "user".
 std::string DataFolderName(const std::string& user_name);
 
-// The folder of the running program (no trailing "/").
-std::string ProgramFolder();
-
 // The device image's file name inside a home.
 constexpr char kDeviceImageName[] = "device.db";
 
-// The home folder that `dir` names, made absolute and without a trailing "/": `dir` itself, or when
+// The home folder that `dir` names, made absolute and without a trailing separator: `dir` itself, or when
 // it is empty $HOTSYNC_HOME, else ~/.hotsync. False with *error set when `dir` is empty and
 // neither variable helps.
 bool ResolveHomeDir(const std::string& dir, std::string* resolved, std::string* error);
@@ -64,7 +68,7 @@ class CHotSyncHome {
   SettingsKey root() const { return root_; }
   std::string DevicePath() const { return dir_ + "/" + kDeviceImageName; }
   std::string LogPath() const { return dir_ + "/log.jsonl"; }
-  // The data folder of `user`, ending with "/".
+  // The data folder of `user`, ending with a separator.
   std::string DataFolder(const std::string& user) const;
   // This home's identity, which the handheld records when it was synchronised from here.
   const std::string& desktop_id() const { return desktop_id_; }

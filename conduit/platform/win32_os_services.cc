@@ -1,0 +1,173 @@
+#include "conduit/platform/win32_os_services.h"
+
+// windows.h comes after the interface: its ANSI/Unicode macros would otherwise rename the
+// interface's operations in this file only.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#undef CopyFile
+#undef CreateProcess
+#undef DeleteFile
+#undef LoadString
+#undef MoveFile
+
+namespace {
+
+HKEY ToHkey(SettingsKey key) {
+  return reinterpret_cast<HKEY>(key);
+}
+
+}  // namespace
+
+int32_t CWin32OsServices::OpenKey(SettingsKey root, const char* path, bool for_write,
+                                  SettingsKey* key) {
+  *key = nullptr;
+  // Opening for setting values does not create the key, as opening for reading does not.
+  HKEY opened = nullptr;
+  LONG rc =
+      RegOpenKeyExA(ToHkey(root), path, 0, for_write ? KEY_SET_VALUE : KEY_QUERY_VALUE, &opened);
+  if (rc != ERROR_SUCCESS) return static_cast<int32_t>(rc);
+  *key = reinterpret_cast<SettingsKey>(opened);
+  return 0;
+}
+
+void CWin32OsServices::CloseKey(SettingsKey key) {
+  if (key != nullptr) RegCloseKey(ToHkey(key));
+}
+
+int32_t CWin32OsServices::ReadValue(SettingsKey key, const char* name, void* buffer,
+                                    uint32_t size) {
+  // The registry leaves a too small buffer undefined; reading into a buffer of our own keeps the
+  // caller's untouched on every failure. One spare byte keeps the pointer valid for size 0, for
+  // which a null buffer would turn the read into a size query.
+  std::vector<BYTE> data(static_cast<size_t>(size) + 1);
+  DWORD length = size;
+  LONG rc = RegQueryValueExA(ToHkey(key), name, nullptr, nullptr, data.data(), &length);
+  if (rc != ERROR_SUCCESS) return static_cast<int32_t>(rc);
+  if (length > size) return ERROR_MORE_DATA;
+  std::memcpy(buffer, data.data(), length);
+  return 0;
+}
+
+int32_t CWin32OsServices::SetNumber(SettingsKey key, const char* name, uint32_t value) {
+  DWORD number = value;
+  return static_cast<int32_t>(RegSetValueExA(
+      ToHkey(key), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number));
+}
+
+int32_t CWin32OsServices::SetText(SettingsKey key, const char* name, const char* text,
+                                  uint32_t length) {
+  // A text of length 0 is a value with no data, which reads back as the empty text into a buffer
+  // whose first byte is NUL; any other text is stored with its terminator, as REG_SZ values are.
+  std::string data;
+  if (length > 0) {
+    data.assign(text, length);
+    if (data.back() != '\0') data.push_back('\0');
+  }
+  return static_cast<int32_t>(RegSetValueExA(ToHkey(key), name, 0, REG_SZ,
+                                             reinterpret_cast<const BYTE*>(data.c_str()),
+                                             static_cast<DWORD>(data.size())));
+}
+
+int32_t CWin32OsServices::CreateProcess(const char* command_line, const char* environment,
+                                        ProcessHandle* process) {
+  *process = 0;
+  // CreateProcessA may write into the command line, so it gets a copy; the system takes the
+  // program from the line's first word.
+  std::vector<char> line(command_line, command_line + std::strlen(command_line) + 1);
+  STARTUPINFOA startup;
+  std::memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info;
+  std::memset(&info, 0, sizeof info);
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0,
+                      const_cast<char*>(environment), nullptr, &startup, &info)) {
+    return static_cast<int32_t>(GetLastError());
+  }
+  CloseHandle(info.hThread);
+  *process = reinterpret_cast<ProcessHandle>(info.hProcess);
+  return 0;
+}
+
+int32_t CWin32OsServices::GetExitCode(ProcessHandle process, int32_t* exit_code) {
+  DWORD code = 0;
+  if (!GetExitCodeProcess(reinterpret_cast<HANDLE>(process), &code)) {
+    return static_cast<int32_t>(GetLastError());
+  }
+  *exit_code = static_cast<int32_t>(code);  // STILL_ACTIVE (259) while it runs
+  return 0;
+}
+
+void CWin32OsServices::CloseProcess(ProcessHandle process) {
+  if (process != 0) CloseHandle(reinterpret_cast<HANDLE>(process));
+}
+
+void CWin32OsServices::Sleep(uint32_t milliseconds) {
+  ::Sleep(milliseconds);
+}
+
+int32_t CWin32OsServices::Now() {
+  return static_cast<int32_t>(std::time(nullptr));
+}
+
+bool CWin32OsServices::DeleteFile(const char* path) {
+  return DeleteFileA(path) != FALSE;
+}
+
+bool CWin32OsServices::CopyFile(const char* from, const char* to) {
+  return CopyFileA(from, to, FALSE) != FALSE;  // FALSE: replace an existing target
+}
+
+bool CWin32OsServices::MoveFile(const char* from, const char* to) {
+  return MoveFileA(from, to) != FALSE;  // fails when the target exists
+}
+
+bool CWin32OsServices::FileExists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+uint32_t CWin32OsServices::GetShortPath(const char* path, char* out, uint32_t size) {
+  if (out == nullptr || size == 0) return 0;
+  // The answer is the length without the terminator when the short form fits, else the size it
+  // needs (terminator included), which is at least `size`.
+  DWORD length = GetShortPathNameA(path, out, size);
+  return length < size ? length : 0;
+}
+
+bool CWin32OsServices::ReadTextFile(const char* path, uint64_t max_bytes, std::string* text,
+                                    uint64_t* file_size) {
+  text->clear();
+  WIN32_FILE_ATTRIBUTE_DATA attributes;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &attributes)) return false;
+  // Text mode: the C library reads a CR LF pair as one LF.
+  std::FILE* f = std::fopen(path, "rt");
+  if (f == nullptr) return false;
+  *file_size = (static_cast<uint64_t>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
+  char chunk[4096];
+  while (text->size() < max_bytes) {
+    size_t want = static_cast<size_t>(
+        max_bytes - text->size() < sizeof chunk ? max_bytes - text->size() : sizeof chunk);
+    size_t n = std::fread(chunk, 1, want, f);
+    if (n == 0) break;
+    text->append(chunk, n);
+  }
+  std::fclose(f);
+  return true;
+}
+
+int32_t CWin32OsServices::LoadString(ModuleInstance module, uint32_t id, char* buffer,
+                                     int32_t size) {
+  // A size of 0 would ask LoadString for a pointer into the resource instead of a copy.
+  if (buffer == nullptr || size <= 0) return 0;
+  HINSTANCE instance = static_cast<HINSTANCE>(const_cast<void*>(module));
+  int copied = LoadStringA(instance, id, buffer, size);
+  if (copied <= 0) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return copied;
+}

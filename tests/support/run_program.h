@@ -1,0 +1,97 @@
+// Running a program of the build from a test, on POSIX and on Windows, and capturing what it
+// prints.
+#ifndef DBC_TESTS_SUPPORT_RUN_PROGRAM_H_
+#define DBC_TESTS_SUPPORT_RUN_PROGRAM_H_
+
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#endif
+
+namespace test_support {
+
+// The separator between the names of a path on this platform.
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+struct ProgramResult {
+  int status = -1;  // the exit status; -1 when the program did not end normally
+  std::string out;  // standard output, its line ends read as "\n"
+};
+
+// Runs `command` (the program's path and its arguments, separated by blanks, none holding a blank
+// or a quote) with standard output captured, standard error written to the file `error_file`,
+// and the variables named in `unset` removed from its environment.
+inline ProgramResult RunProgram(const std::string& command, const std::string& error_file,
+                                const std::vector<std::string>& unset) {
+  ProgramResult result;
+#if defined(_WIN32)
+  // The child inherits this process's environment, so the variables go from this one.
+  for (const std::string& name : unset) SetEnvironmentVariableA(name.c_str(), nullptr);
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return result;
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  HANDLE error = CreateFileA(error_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = write_end;
+  startup.hStdError = error;
+  PROCESS_INFORMATION info = {};
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                &startup, &info);
+  CloseHandle(write_end);
+  if (error != INVALID_HANDLE_VALUE) CloseHandle(error);
+  if (started) {
+    char chunk[4096];
+    DWORD n = 0;
+    while (ReadFile(read_end, chunk, sizeof chunk, &n, nullptr) && n > 0)
+      result.out.append(chunk, n);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(info.hProcess, &code)) result.status = static_cast<int>(code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+  CloseHandle(read_end);
+  // Windows programs end their printed lines with CR LF.
+  std::string text;
+  for (size_t i = 0; i < result.out.size(); ++i) {
+    if (result.out[i] != '\r' || i + 1 == result.out.size() || result.out[i + 1] != '\n') {
+      text += result.out[i];
+    }
+  }
+  result.out = text;
+#else
+  std::string line = "env";
+  for (const std::string& name : unset) line += " -u " + name;
+  line += " " + command + " 2>" + error_file;
+  FILE* pipe = popen(line.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char chunk[4096];
+  size_t n = 0;
+  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.out.append(chunk, n);
+  int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  return result;
+}
+
+}  // namespace test_support
+
+#endif  // DBC_TESTS_SUPPORT_RUN_PROGRAM_H_
