@@ -1,7 +1,8 @@
 // The settings store: the host's typed key/value store that stands for the registry.
 //
 // Keys are paths of names separated by "/" below a root. Values are either a 4-byte number or a
-// text. The store is one file, written atomically after every change.
+// text. The store is one file, written atomically after every change; on Windows it is the
+// registry (a SettingsKey is a registry key handle).
 #ifndef DBC_SDK_SETTINGS_STORE_H_
 #define DBC_SDK_SETTINGS_STORE_H_
 

@@ -1,9 +1,9 @@
 // The operating-system services that the conduit uses, behind one interface.
 //
 // The conduit's logic never calls the operating system itself: it receives a COsServices and calls
-// it. The four exported functions pick the real implementation (CPosixOsServices); tests hand in
-// CFakeOsServices, whose settings live in memory, whose processes are scripted and whose clock and
-// sleep the test controls.
+// it. The four exported functions pick the real implementation (CPosixOsServices, on Windows
+// CWin32OsServices); tests hand in CFakeOsServices, whose settings live in memory, whose processes
+// are scripted and whose clock and sleep the test controls.
 #ifndef DBC_CONDUIT_PLATFORM_OS_SERVICES_H_
 #define DBC_CONDUIT_PLATFORM_OS_SERVICES_H_
 
@@ -45,8 +45,9 @@ class COsServices {
   virtual int32_t SetText(SettingsKey key, const char* name, const char* text, uint32_t length) = 0;
 
   // --- Processes ---
-  // Starts a program from command_line, split on blanks with no shell and no quoting: the first
-  // word is the program, the rest its arguments. environment is a block of NUL-terminated
+  // Starts a program from command_line with no shell: the first word is the program, the rest its
+  // arguments (on POSIX split on blanks with no quoting; on Windows the line is handed over as it
+  // is, for the program to split). environment is a block of NUL-terminated
   // "NAME=value" strings ending with an empty string; it is the child's whole environment. Answers
   // 0 and sets *process, or the creation error (kOsErrFileNotFound when the program is missing).
   virtual int32_t CreateProcess(const char* command_line, const char* environment,
@@ -70,8 +71,9 @@ class COsServices {
   // Moves (renames); fails when the target exists.
   virtual bool MoveFile(const char* from, const char* to) = 0;
   virtual bool FileExists(const char* path) = 0;
-  // The short form of `path` into out (size bytes, terminated). On this platform the short form is
-  // the path itself. Answers the length of the result, or 0 when it does not fit or fails.
+  // The short form of `path` into out (size bytes, terminated). On POSIX the short form is the
+  // path itself; on Windows it is the 8.3 form, for a path that exists. Answers the length of the
+  // result, or 0 when it does not fit or fails.
   virtual uint32_t GetShortPath(const char* path, char* out, uint32_t size) = 0;
   // Reads at most max_bytes bytes of the file as text (CR LF read as LF) into *text and its
   // length in bytes into *file_size. Answers false when the file cannot be opened.

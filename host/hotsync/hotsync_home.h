@@ -2,7 +2,8 @@
 // folders, the host driver's library folder and the log file. A new home is set up with working
 // values so that a HotSync runs without further set-up.
 //
-//   <home>/settings.txt       the settings store (the conduit's values under kConduitKeyPath)
+//   <home>/settings.txt       the settings store (the conduit's values under kConduitKeyPath); on
+//                             Windows the registry key named after this file
 //   <home>/device.db          the emulated handheld's device image
 //   <home>/users/<folder>/    a user's data folder (see DataFolderName)
 //   <home>/hll/               HLLPath, the host driver's library folder
