@@ -79,11 +79,14 @@ class HotSyncConduitTest : public ::testing::Test {
     fs::create_directories(data_);  // info names the data folder; sync would create it
   }
 
-  ProgramResult Run(const std::string& args) {
+  // Runs hotsync in the home; `dialog_script`, when not empty, answers the action dialog.
+  ProgramResult Run(const std::string& args, const std::string& dialog_script = "") {
     std::string command =
         bin_ + kSeparator + "hotsync --home " + home_ + " --user " + kUser + " " + args;
+    std::string dialog = "HOTSYNC_DIALOG_SCRIPT";
+    if (!dialog_script.empty()) dialog += "=" + dialog_script;
     return test_support::RunProgram(command, home_ + kSeparator + "stderr.txt",
-                                    {"HOTSYNC_HOME", "HOTSYNC_DIALOG_SCRIPT"});
+                                    {"HOTSYNC_HOME", dialog});
   }
   std::string Setting(const std::string& name) {
     std::string value = Run("settings get " + name).out;
@@ -233,6 +236,27 @@ TEST_F(HotSyncConduitTest, InstallRunsOnceWithItsPause) {
             runs[0].args);
   EXPECT_EQ("update", runs[1].args.at(1));
   EXPECT_EQ("", Setting("Install"));
+}
+
+// The conduit's change-action dialog, through the host's dialog library: the chosen action maps
+// to the next sync type, a cancel changes nothing.
+TEST_F(HotSyncConduitTest, ConfigureMapsTheChosenActionToTheNextSyncType) {
+  struct Case {
+    const char* script;
+    int status;
+    std::string out;
+  };
+  const Case kCases[] = {
+      {"1,default", 0, "next sync type: 3 (default)\n"},
+      {"3,once", 0, "next sync type: 6 (this time only)\n"},
+      {"0,once", 0, "next sync type: 0 (this time only)\n"},
+      {"cancel", 1, "cancelled: the next sync's action is unchanged\n"},
+  };
+  for (const Case& c : kCases) {
+    ProgramResult r = Run("configure", c.script);
+    EXPECT_EQ(c.status, r.status) << c.script;
+    EXPECT_EQ(c.out, r.out) << c.script;
+  }
 }
 
 #if defined(_WIN32)

@@ -29,14 +29,19 @@ struct ProgramResult {
 };
 
 // Runs `command` (the program's path and its arguments, separated by blanks, none holding a blank
-// or a quote) with standard output captured, standard error written to the file `error_file`,
-// and the variables named in `unset` removed from its environment.
+// or a quote) with standard output captured and standard error written to the file `error_file`.
+// Its environment is this process's, changed by `environment`: "NAME=value" sets a variable,
+// "NAME" removes it.
 inline ProgramResult RunProgram(const std::string& command, const std::string& error_file,
-                                const std::vector<std::string>& unset) {
+                                const std::vector<std::string>& environment) {
   ProgramResult result;
 #if defined(_WIN32)
-  // The child inherits this process's environment, so the variables go from this one.
-  for (const std::string& name : unset) SetEnvironmentVariableA(name.c_str(), nullptr);
+  // The child inherits this process's environment, so the changes are made to this one.
+  for (const std::string& change : environment) {
+    size_t equals = change.find('=');
+    SetEnvironmentVariableA(change.substr(0, equals).c_str(),
+                            equals == std::string::npos ? nullptr : change.c_str() + equals + 1);
+  }
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE read_end = nullptr;
   HANDLE write_end = nullptr;
@@ -79,7 +84,9 @@ inline ProgramResult RunProgram(const std::string& command, const std::string& e
   result.out = text;
 #else
   std::string line = "env";
-  for (const std::string& name : unset) line += " -u " + name;
+  for (const std::string& change : environment) {
+    line += change.find('=') == std::string::npos ? " -u " + change : " " + change;
+  }
   line += " " + command + " 2>" + error_file;
   FILE* pipe = popen(line.c_str(), "r");
   if (pipe == nullptr) return result;
