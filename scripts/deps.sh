@@ -13,10 +13,10 @@ windows=0
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libsqlite3-dev sqlite3 clang clang-format)
 if [ $windows -eq 1 ]; then
-  # googletest: its sources (/usr/src/googletest) are built for Windows; tcl8.6 and dpkg-dev
-  # make the SQLite amalgamation from the source package.
+  # googletest: its sources (/usr/src/googletest) are built for Windows. tcl8.6, dpkg-dev and make
+  # turn SQLite's source package into its single-file form.
   packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64
-             googletest tcl8.6 dpkg-dev xz-utils)
+             googletest tcl8.6 dpkg-dev xz-utils make)
 fi
 missing=()
 for p in "${packages[@]}"; do
