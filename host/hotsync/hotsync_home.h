@@ -48,8 +48,8 @@ std::string DataFolderName(const std::string& user_name);
 // The device image's file name inside a home.
 constexpr char kDeviceImageName[] = "device.db";
 
-// The home folder that `dir` names, made absolute and without a trailing separator: `dir` itself, or when
-// it is empty $HOTSYNC_HOME, else ~/.hotsync. False with *error set when `dir` is empty and
+// The home folder that `dir` names, made absolute and without a trailing separator: `dir` itself,
+// or when it is empty $HOTSYNC_HOME, else ~/.hotsync. False with *error set when `dir` is empty and
 // neither variable helps.
 bool ResolveHomeDir(const std::string& dir, std::string* resolved, std::string* error);
 
