@@ -6,8 +6,9 @@
 #                        (x86_64) with warnings as errors, runs the 32-bit build's checks (the
 #                        DLL's exports, the record layout compiled for the target), then under
 #                        Wine (64-bit: 32-bit Wine is not available here) the 64-bit build's tests
-#                        and one HotSync (hotsync info and hotsync sync, with script_driver.exe)
-#                        in build-mingw64/home, and stops Wine again.
+#                        and one HotSync (hotsync info, the conduit's registry values, and
+#                        hotsync sync with script_driver.exe) in build-mingw64/home, and stops
+#                        Wine again.
 # Wine runs without a display, with its messages off, in the prefix build-mingw64/wine-prefix;
 # every Wine step is bounded by timeout.
 set -euo pipefail
@@ -41,6 +42,9 @@ ctest --test-dir build-mingw64 --output-on-failure -j2
 home="$PWD/build-mingw64/home"
 run() { timeout 120 wine build-mingw64/bin/hotsync.exe --home "$home" "$@"; }
 run info
+# The conduit's settings as the registry holds them.
+timeout 60 wine reg query \
+  "HKCU\\Software\\DateBookHotSync\\Stores\\Z:$home/settings.txt\\Conduits\\DateBook"
 status=0
 run sync || status=$?
 echo "hotsync.exe sync exited with status $status under Wine (log: $home/log.jsonl)"
