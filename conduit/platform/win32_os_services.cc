@@ -46,9 +46,16 @@ int32_t CWin32OsServices::ReadValue(SettingsKey key, const char* name, void* buf
   // which a null buffer would turn the read into a size query.
   std::vector<BYTE> data(static_cast<size_t>(size) + 1);
   DWORD length = size;
-  LONG rc = RegQueryValueExA(ToHkey(key), name, nullptr, nullptr, data.data(), &length);
+  DWORD type = REG_NONE;
+  LONG rc = RegQueryValueExA(ToHkey(key), name, nullptr, &type, data.data(), &length);
   if (rc != ERROR_SUCCESS) return static_cast<int32_t>(rc);
   if (length > size) return ERROR_MORE_DATA;
+  // A text written without its terminator (the registry allows it) is read with one, which must
+  // fit as well, so that the caller never gets an unterminated text.
+  if ((type == REG_SZ || type == REG_EXPAND_SZ) && length > 0 && data[length - 1] != 0) {
+    if (length == size) return ERROR_MORE_DATA;
+    data[length++] = 0;
+  }
   std::memcpy(buffer, data.data(), length);
   return 0;
 }

@@ -57,6 +57,9 @@ TEST_F(Win32RegistryTest, ReadsIntoAFixedBufferOrFailsLeavingItUntouched) {
   const char kText[] = "abc";
   ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, "Text", 0, REG_SZ,
                                           reinterpret_cast<const BYTE*>(kText), sizeof kText));
+  const char kUnterminated[] = "xyz";  // stored without its terminator
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, "Unterminated", 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>(kUnterminated), 3));
   DWORD number = 0x01020304;
   ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, "Number", 0, REG_DWORD,
                                           reinterpret_cast<const BYTE*>(&number), sizeof number));
@@ -72,6 +75,8 @@ TEST_F(Win32RegistryTest, ReadsIntoAFixedBufferOrFailsLeavingItUntouched) {
       {"Text", 4, true, std::string("abc\0", 4)},
       {"Text", 8, true, std::string("abc\0####", 8)},
       {"Text", 3, false, "###"},  // one byte too short for the terminator
+      {"Unterminated", 4, true, std::string("xyz\0", 4)},
+      {"Unterminated", 3, false, "###"},
       {"Number", 4, true, std::string("\x04\x03\x02\x01", 4)},
       {"Number", 3, false, "###"},
       {"Missing", 8, false, "########"},
