@@ -25,9 +25,6 @@ constexpr char kUserNameTooLong[] =
     "the conduit's settings. Date Book";
 constexpr char kEnvironmentTooLong[] = "The Host Driver environment is too long. Date Book";
 
-constexpr char kBackupSuffix[] = "bak";
-constexpr size_t kBackupSuffixLength = sizeof kBackupSuffix - 1;
-
 // A text field of the sync properties, or false when it has no terminator inside its field.
 bool PropsText(const char (&field)[kPropsTextSize], std::string* out) {
   size_t length = strnlen(field, kPropsTextSize);
@@ -63,13 +60,6 @@ void ComputeSyncWindow(int32_t now, int32_t num_days, int32_t* window_start, int
   constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
   *window_start = static_cast<int32_t>(start < kMin ? kMin : start);
   *window_end = static_cast<int32_t>(end < kMin ? kMin : (end > kMax ? kMax : end));
-}
-
-std::string BackupFileName(const std::string& local_file_name) {
-  if (local_file_name.size() >= kBackupSuffixLength) {
-    return local_file_name.substr(0, local_file_name.size() - kBackupSuffixLength) + kBackupSuffix;
-  }
-  return local_file_name.substr(0, local_file_name.rfind('.')) + "." + kBackupSuffix;
 }
 
 int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_context,
@@ -112,6 +102,7 @@ int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_contex
   if (settings.flush_backup != 0) {
     // Missing files are fine: the request is only that neither is used again.
     os.DeleteFile((data_folder + BackupFileName(local_file_name)).c_str());
+    os.DeleteFile((data_folder + CategoryListFileName(local_file_name)).c_str());
     os.DeleteFile(update_file.c_str());
     if (!ResetFlushBackup(os, props.registry_root, registry_path.c_str())) return fail();
   }

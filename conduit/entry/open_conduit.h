@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "conduit/hostcal/profs_monitor.h"
+#include "conduit/hostcal/sync_files.h"
 #include "conduit/platform/os_services.h"
 #include "sdk/records.h"
 
@@ -40,10 +41,5 @@ int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_contex
 // The date window of a synchronisation at `now`: from `now` less the local time of day (00:00
 // today on an ordinary day) to that plus num_days days, kept within the signed 32-bit range.
 void ComputeSyncWindow(int32_t now, int32_t num_days, int32_t* window_start, int32_t* window_end);
-
-// The backup file's name for a local file name: its last three characters replaced by "bak".
-// A name shorter than three characters keeps its own characters: its part before the last "."
-// followed by ".bak", so the path never reaches back into the data folder.
-std::string BackupFileName(const std::string& local_file_name);
 
 #endif  // DBC_CONDUIT_ENTRY_OPEN_CONDUIT_H_

@@ -41,11 +41,33 @@ void StoreTable(CProfsTable& table, CTableStream& stream) {
   }
 }
 
+// The record count: exactly four decimal digits, or -1 for a header that is blank, short,
+// signed or not a number.
+int32_t ParseCount(const char* header, size_t length) {
+  if (length != kCountWidth) return -1;
+  int32_t count = 0;
+  for (size_t i = 0; i < kCountWidth; ++i) {
+    if (header[i] < '0' || header[i] > '9') return -1;
+    count = count * 10 + (header[i] - '0');
+  }
+  return count;
+}
+
+// Only a well-formed file loads. An empty extract means that the host holds no entries in the
+// window, so an empty, cut or damaged file read as one would delete the person's appointments
+// from the handheld.
 void LoadTable(CProfsTable& table, CTableStream& stream) {
-  char header[kCountWidth + 1] = "    ";
-  stream.Read(header, kCountWidth);
-  int count = 0;
-  if (std::sscanf(header, "%d", &count) != 1) count = 0;
+  char header[kCountWidth] = {};
+  const size_t length = stream.Read(header, kCountWidth);
+  if (length < kCountWidth) {
+    stream.SetError(kTblErrEndOfFile);
+    return;
+  }
+  int32_t count = ParseCount(header, length);
+  if (count < 0) {
+    stream.SetError(kTblErrBadFormat);
+    return;
+  }
   CProfsRecord record(table, 0);
   CExchangeLine line;
   for (; count > 0; --count) {
@@ -58,6 +80,9 @@ void LoadTable(CProfsTable& table, CTableStream& stream) {
     }
     ApplyExchangeLine(line, record);
   }
+  // Records after the counted ones mean a count that does not describe the file.
+  char extra = 0;
+  if (stream.Error() == kTblOk && stream.Read(&extra, 1) != 0) stream.SetError(kTblErrBadFormat);
 }
 
 }  // namespace

@@ -29,9 +29,12 @@ class CProfsTable : public CDateBkTable {
   // table of more than 9999 records cannot be written: the stream's error is set to
   // kTblErrBadArgument before anything is written, so that SaveTo leaves an existing file as it
   // was.
-  // Loading: reads the record count (blank or unparsable: 0) and that many record lines, each into
-  // a new row. A file that ends inside a record sets kTblErrEndOfFile and keeps the records read
-  // before it; a row that cannot be appended sets the append's code and ends the reading.
+  // Loading: reads the record count, which must be exactly four decimal digits ("0000" is the
+  // empty table), and that many record lines, each into a new row. A file shorter than the count
+  // (an empty file too) sets kTblErrEndOfFile; a blank, signed or non-numeric count, or bytes
+  // after the last counted record, set kTblErrBadFormat. A file that ends inside a record sets
+  // kTblErrEndOfFile and keeps the records read before it; a row that cannot be appended sets the
+  // append's code and ends the reading.
   void Serialize(CTableStream& stream) override;
 
   // Replaces the table's rows by the records of the exchange file at path. Answers 0;

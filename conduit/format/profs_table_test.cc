@@ -97,7 +97,7 @@ TEST_F(ProfsTableTest, LoadReplacesTheRows) {
   CProfsTable table;
   Fill(table, 2);
   const std::string empty = folder_.Path("empty.dat");
-  WriteBytes(empty, "");
+  WriteBytes(empty, "0000");
   EXPECT_EQ(0, table.LoadFromFile(empty));
   EXPECT_EQ(0, table.GetRecordCount());
 
@@ -108,13 +108,36 @@ TEST_F(ProfsTableTest, LoadReplacesTheRows) {
   EXPECT_EQ((std::vector<std::string>{"Staff meeting"}), Descriptions(table));
 }
 
-TEST_F(ProfsTableTest, BlankOrBadCountsReadAsNoRecords) {
-  for (const char* header : {"    ", "abcd", "-002", "0"}) {
+// An empty extract says that the host holds nothing in the window, so only a well-formed count
+// may say so: a file that a crashed driver, a full disk or a cut copy left fails the load.
+TEST_F(ProfsTableTest, OnlyAWellFormedCountLoads) {
+  const std::string line = kOneRecord + 4;
+  struct Case {
+    std::string bytes;
+    int32_t result;
+    int32_t rows;
+  } const kCases[] = {
+      {"0000", kTblOk, 0},
+      {"0001" + line, kTblOk, 1},
+      {"", kTblErrEndOfFile, 0},
+      {"00", kTblErrEndOfFile, 0},
+      {"    " + line, kTblErrBadFormat, 0},
+      {"abcd" + line, kTblErrBadFormat, 0},
+      {"-002" + line, kTblErrBadFormat, 0},
+      {"+001" + line, kTblErrBadFormat, 0},
+      {"0   " + line, kTblErrBadFormat, 0},
+      {" 001" + line, kTblErrBadFormat, 0},
+      // A count that does not describe the file: too many records, or too few.
+      {"0002" + line, kTblErrEndOfFile, 1},
+      {"0000" + line, kTblErrBadFormat, 0},
+  };
+  for (const Case& c : kCases) {
     CProfsTable table;
+    Fill(table, 2);
     const std::string path = folder_.Path("count.dat");
-    WriteBytes(path, std::string(header) + (kOneRecord + 4));
-    EXPECT_EQ(0, table.LoadFromFile(path)) << header;
-    EXPECT_EQ(0, table.GetRecordCount()) << header;
+    WriteBytes(path, c.bytes);
+    EXPECT_EQ(c.result, table.LoadFromFile(path)) << "[" << c.bytes << "]";
+    EXPECT_EQ(c.rows, table.GetRecordCount()) << "[" << c.bytes << "]";
   }
 }
 
