@@ -163,8 +163,8 @@ class CSyncHarness {
   int32_t Sync(int32_t sync_type = kSyncFast, int32_t first_sync = 0) {
     WriteFile(folder_.Path("host_extract.dat"), host.Extract());
     WriteFile(folder_.Data("driver_script"),
-              "extract.extract_file " + folder_.Path("host_extract.dat") +
-                  "\nupdate.update_copy " + folder_.Path("host_update.dat") + "\n");
+              "extract.extract_file " + folder_.Path("host_extract.dat") + "\nupdate.update_copy " +
+                  folder_.Path("host_update.dat") + "\n");
     std::remove(folder_.Path("host_update.dat").c_str());
     props.sync_type = sync_type;
     props.first_sync = first_sync;
