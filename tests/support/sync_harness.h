@@ -12,6 +12,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -161,7 +162,7 @@ class CSyncHarness {
   // One OpenConduit. The host's entries are the extract; the update, when the driver received
   // one, is applied to the host afterwards and kept for update().
   int32_t Sync(int32_t sync_type = kSyncFast, int32_t first_sync = 0) {
-    WriteFile(folder_.Path("host_extract.dat"), host.Extract());
+    WriteFile(folder_.Path("host_extract.dat"), extract_bytes ? *extract_bytes : host.Extract());
     WriteFile(folder_.Data("driver_script"),
               "extract.extract_file " + folder_.Path("host_extract.dat") + "\nupdate.update_copy " +
                   folder_.Path("host_update.dat") + "\n");
@@ -170,7 +171,8 @@ class CSyncHarness {
     props.first_sync = first_sync;
     StartLogRun();
     int context = 0;
-    const int32_t result = RunOpenConduit(os, ConduitModuleInstance(), &context, props);
+    const int32_t result =
+        RunOpenConduit(os, ConduitModuleInstance(), &context, props, make_monitor);
     log_ = LogLines();
     update_.clear();
     const std::string update = ReadFile(folder_.Path("host_update.dat"));
@@ -307,6 +309,10 @@ class CSyncHarness {
   CRealProcessOs os;
   HotSyncProps props;
   CHostCalendar host;
+  // When set, the driver's extract holds these bytes instead of the host's entries.
+  std::optional<std::string> extract_bytes;
+  // Makes the monitor of each run (tests that need their own); the conduit's when null.
+  MonitorFactory make_monitor = NewProfsMonitor;
 
  private:
   static std::string BriefOf(DeviceRecord& raw) {
