@@ -9,7 +9,7 @@
 #include "conduit/format/profs_table.h"
 #include "conduit/hostcal/host_entry_index.h"
 #include "conduit/hostcal/profs_monitor.h"
-#include "conduit/platform/sync_manager.h"
+#include "sdk/sync_manager.h"
 #include "conduit/result_codes.h"
 #include "tablelib/table_errors.h"
 

@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "conduit/format/local_time.h"
+#include "tablelib/local_time.h"
 #include "conduit/format/profs_record.h"
 #include "conduit/format/profs_table.h"
 #include "conduit/hostcal/host_entry_index.h"
 #include "conduit/hostcal/profs_monitor.h"
-#include "conduit/platform/sync_manager.h"
+#include "sdk/sync_manager.h"
 #include "conduit/resources/string_table.h"
 #include "conduit/result_codes.h"
 #include "tablelib/iterator.h"
@@ -142,8 +142,8 @@ void CProfsMonitor::FormatRecordForLog(CBaseRecord& base, char* buffer) {
   if (description.size() > kLogDescriptionLength) description.resize(kLogDescriptionLength);
   int32_t start = 0;
   record->GetStartTime(start);
-  CLocalTime local;
-  BreakDownLocalTime(start, &local);
+  tablelib::CLocalTime local;
+  tablelib::BreakDownLocalTime(start, &local);
 
   char when[32];
   if (record->IsUnTimed()) {

@@ -27,7 +27,8 @@ int64_t LocalDay(int32_t time) {
 // 00:00 local time of a calendar day (the first valid time of it when the clock jumps at
 // midnight); false when it does not fit a time value.
 bool DayStart(int64_t day, int32_t* time) {
-  return tablelib::BuildLocal(tablelib::CivilFromDays(day), 0, 0, 0, time);
+  const tablelib::CCivilDate date = tablelib::CivilFromDays(day);
+  return tablelib::MakeLocalTime(date.year, date.month, date.day, 0, 0, 0, time);
 }
 
 struct COccurrence {

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "conduit/platform/records.h"
+#include "sdk/records.h"
 
 class CCategoryMgr;
 

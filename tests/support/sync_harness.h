@@ -19,7 +19,7 @@
 
 #include "conduit/entry/open_conduit.h"
 #include "conduit/format/date_bk_converter.h"
-#include "conduit/format/local_time.h"
+#include "tablelib/local_time.h"
 #include "conduit/format/profs_record.h"
 #include "conduit/format/profs_table.h"
 #include "conduit/platform/fake_os_services.h"
@@ -57,7 +57,9 @@ inline void UseBerlinTime() {
 }
 
 inline int32_t At(int year, int month, int day, int hour = 0, int minute = 0) {
-  return MakeLocalTime(year, month, day, hour, minute, 0);
+  int32_t time = 0;
+  tablelib::MakeLocalTime(year, month, day, hour, minute, 0, &time);
+  return time;
 }
 
 // A Date Book event as the tests put it on the handheld.
@@ -85,10 +87,10 @@ inline std::string Brief(CProfsRecord& record, uint8_t attributes, int32_t categ
   int32_t end = 0;
   record.GetStartTime(start);
   record.GetEndTime(end);
-  CLocalTime s;
-  CLocalTime e;
-  BreakDownLocalTime(start, &s);
-  BreakDownLocalTime(end, &e);
+  tablelib::CLocalTime s;
+  tablelib::CLocalTime e;
+  tablelib::BreakDownLocalTime(start, &s);
+  tablelib::BreakDownLocalTime(end, &e);
   char text[96];
   if (record.IsUnTimed()) {
     snprintf(text, sizeof text, " %04d%02d%02d untimed", s.year, s.month, s.day);
@@ -102,8 +104,8 @@ inline std::string Brief(CProfsRecord& record, uint8_t attributes, int32_t categ
   std::string days;
   for (int32_t f = record.FindFirstException(exception); f == 0;
        f = record.FindNextException(exception)) {
-    CLocalTime x;
-    BreakDownLocalTime(exception.GetDate(), &x);
+    tablelib::CLocalTime x;
+    tablelib::BreakDownLocalTime(exception.GetDate(), &x);
     snprintf(text, sizeof text, "%s%04d%02d%02d", days.empty() ? " x" : ",", x.year, x.month,
              x.day);
     days += text;
@@ -211,8 +213,8 @@ class CSyncHarness {
         record.SetRepWeekly(CWeekly(event.week_days, 1, event.repeat_end, 0));
         break;
       case kRepeatYearlyByDate: {
-        CLocalTime local;
-        BreakDownLocalTime(event.start, &local);
+        tablelib::CLocalTime local;
+        tablelib::BreakDownLocalTime(event.start, &local);
         record.SetRepYearlyByDate(CDateOfYear(local.month - 1, local.day, 1, event.repeat_end, 0));
         break;
       }
