@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <string>
@@ -14,6 +15,9 @@
 #include "tablelib/local_time.h"
 
 namespace {
+
+// More days than a time value can hold; NumDays beyond it reach the end of the range anyway.
+constexpr int64_t kMaxWindowDays = 30000;
 
 constexpr char kBadPropsText[] =
     "The HotSync Manager passed a name or folder without an end. Date Book";
@@ -47,19 +51,19 @@ std::unique_ptr<CProfsMonitor> NewProfsMonitor(const HotSyncProps& props, Module
 }
 
 void ComputeSyncWindow(int32_t now, int32_t num_days, int32_t* window_start, int32_t* window_end) {
-  // The time of day is subtracted as the clock reads it, so on the day of a clock change the
-  // start lies an hour away from midnight; the end is always a whole number of days later.
-  tablelib::CLocalTime local;
-  int64_t start = now;
-  if (tablelib::BreakDownLocalTime(now, &local)) {
-    start -= static_cast<int64_t>(local.hour) * 3600 + local.minute * 60 + local.second;
-  }
-  int64_t end = start + static_cast<int64_t>(num_days) * tablelib::kSecondsPerDay;
-  // A huge NumDays must not wrap the end round to a time before the start.
-  constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
-  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-  *window_start = static_cast<int32_t>(start < kMin ? kMin : start);
-  *window_end = static_cast<int32_t>(end < kMin ? kMin : (end > kMax ? kMax : end));
+  // Both ends are 00:00 on the local calendar, also on a day on which the clock changes: a start
+  // an hour before midnight would take yesterday's last hour for today's, whose entries the
+  // host's extract does not list, and the monitor would delete them from the handheld.
+  int64_t today = now / tablelib::kSecondsPerDay;
+  tablelib::LocalDayOf(now, &today);
+  const tablelib::CCivilDate first = tablelib::CivilFromDays(today);
+  // A huge NumDays must not wrap the end round to a time before the start: a day that does not
+  // fit a time value gives the nearest end of the range.
+  const tablelib::CCivilDate last =
+      tablelib::CivilFromDays(today + std::min<int64_t>(num_days, kMaxWindowDays));
+  tablelib::MakeLocalTime(first.year, first.month, first.day, 0, 0, 0, window_start);
+  tablelib::MakeLocalTime(last.year, last.month, last.day, 0, 0, 0, window_end);
+  if (*window_end < *window_start) *window_end = *window_start;
 }
 
 int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_context,

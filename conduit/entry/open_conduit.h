@@ -38,8 +38,8 @@ std::unique_ptr<CProfsMonitor> NewProfsMonitor(const HotSyncProps& props, Module
 int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_context,
                        const HotSyncProps& props, MonitorFactory make_monitor = NewProfsMonitor);
 
-// The date window of a synchronisation at `now`: from `now` less the local time of day (00:00
-// today on an ordinary day) to that plus num_days days, kept within the signed 32-bit range.
+// The date window of a synchronisation at `now`: from 00:00 local time today to 00:00 local time
+// num_days days later, kept within the signed 32-bit range.
 void ComputeSyncWindow(int32_t now, int32_t num_days, int32_t* window_start, int32_t* window_end);
 
 #endif  // DBC_CONDUIT_ENTRY_OPEN_CONDUIT_H_

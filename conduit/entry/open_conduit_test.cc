@@ -414,7 +414,7 @@ TEST_F(OpenConduitSyncTest, UnreadableSystemInformationAnswersItsCode) {
   EXPECT_EQ(std::vector<Line>{kFailed}, LogLines());
 }
 
-TEST(SyncWindowTest, StartsAtTheTimeOfDayAsTheClockReadsIt) {
+TEST(SyncWindowTest, RunsFromMidnightToMidnightOnTheLocalCalendar) {
   setenv("TZ", "Europe/Berlin", 1);
   tzset();
   struct Case {
@@ -428,10 +428,10 @@ TEST(SyncWindowTest, StartsAtTheTimeOfDayAsTheClockReadsIt) {
   const Case kCases[] = {
       {"ordinary day", 1700000000, 30, 1699916400, 1699916400 + 30 * 86400},
       {"NumDays 0", 1700000000, 0, 1699916400, 1699916400},
-      // 26 March 2023, 12:00 CEST: 12 hours back is 23:00 CET the day before.
-      {"after the spring change", 1679824800, 1, 1679781600, 1679781600 + 86400},
-      // 29 October 2023, 12:00 CET: 12 hours back is 01:00 CEST.
-      {"after the autumn change", 1698577200, 2, 1698534000, 1698534000 + 2 * 86400},
+      // 26 March 2023, 12:00 CEST: the day began at 00:00 CET and has 23 hours.
+      {"after the spring change", 1679824800, 1, 1679785200, 1679785200 + 23 * 3600},
+      // 29 October 2023, 12:00 CET: the day began at 00:00 CEST and has 25 hours.
+      {"after the autumn change", 1698577200, 2, 1698530400, 1698530400 + (25 + 24) * 3600},
       {"end beyond 2038 is held at the limit", 1700000000, 100000, 1699916400, kMax},
   };
   for (const Case& c : kCases) {
