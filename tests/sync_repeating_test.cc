@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tablelib/iterator.h"
 #include "tests/support/sync_harness.h"
 
 namespace {
@@ -210,6 +211,49 @@ TEST(SyncRepeatingTest, AnExistingExceptionIsNotAddedTwice) {
   EXPECT_EQ(0, h.Sync(kSyncFast));
   EXPECT_EQ(std::vector<std::string>{"Standup 20240110 08:00-08:15 R x20240116"}, h.Handheld());
   EXPECT_EQ(writes + 1, DeviceCallCount(kDeviceOpWriteRecord));
+}
+
+}  // namespace
+
+namespace {
+
+// An occurrence at 02:30 on the day the clocks go back (27 October 2024 in Berlin, when 02:30
+// exists twice) is the first of the two instants, summer time, whether the rule ends or not, in
+// what the expansion writes and in what the next run reads back from the host.
+TEST(SyncRepeatingTest, TheRepeatedHourIsItsFirstInstance) {
+  const int32_t kFirst = 1729989000;  // 2024-10-27 02:30 CEST, 00:30 UTC
+  for (int32_t repeat_end : {-1, At(2024, 11, 30)}) {
+    SCOPED_TRACE(repeat_end);
+    CSyncHarness h(7);
+    h.SetNow(2024, 10, 21);
+    CHandheldEvent night;
+    night.start = At(2024, 10, 20, 2, 30);
+    night.end = At(2024, 10, 20, 3, 30);
+    night.description = "Night shift";
+    night.repeat = kRepeatWeekly;
+    night.week_days = 1 << 0;
+    night.repeat_end = repeat_end;
+    night.attributes = kRecAttrDirty;
+    h.PutHandheld(night);
+    ASSERT_EQ(0, h.Sync(kSyncSlow, 1));
+    EXPECT_EQ(std::vector<std::string>{"1 000003E9 20241027 02:30-03:30 R Night shift"},
+              h.Update());
+    CProfsTable update;
+    ASSERT_EQ(0, update.LoadFromFile(h.folder().Path("host_update.dat")));
+    CProfsRecord occurrence(update, 0);
+    CBaseIterator it(update);
+    ASSERT_EQ(0, it.FindFirst(occurrence, 0));
+    int32_t start = 0;
+    occurrence.GetStartTime(start);
+    EXPECT_EQ(kFirst, start);
+
+    // The next runs read the occurrence back as the one they wrote: no exception appears.
+    for (int day : {22, 28}) {
+      h.SetNow(2024, 10, day);
+      EXPECT_EQ(0, h.Sync(kSyncFast));
+      EXPECT_EQ(std::vector<std::string>{"Night shift 20241020 02:30-03:30 R"}, h.Handheld());
+    }
+  }
 }
 
 }  // namespace
