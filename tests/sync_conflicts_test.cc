@@ -42,9 +42,9 @@ struct Case {
   const char* name;
   Host host;
   Handheld handheld;
-  std::vector<std::string> update;    // the update's records, in file order
-  std::vector<std::string> on_hand;   // the handheld's records afterwards, sorted
-  std::vector<Line> log;              // the run's log lines
+  std::vector<std::string> update;         // the update's records, in file order
+  std::vector<std::string> on_hand;        // the handheld's records afterwards, sorted
+  std::vector<Line> log;                   // the run's log lines
   std::vector<std::string> archived = {};  // descriptions in Unfiled.DBA
 };
 

@@ -10,8 +10,8 @@
 #include "conduit/hostcal/host_entry_index.h"
 #include "conduit/hostcal/profs_monitor.h"
 #include "conduit/hostcal/sync_files.h"
-#include "sdk/sync_manager.h"
 #include "conduit/result_codes.h"
+#include "sdk/sync_manager.h"
 #include "tablelib/iterator.h"
 #include "tablelib/table_errors.h"
 

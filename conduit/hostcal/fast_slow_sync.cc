@@ -9,8 +9,8 @@
 #include "conduit/format/profs_table.h"
 #include "conduit/hostcal/host_entry_index.h"
 #include "conduit/hostcal/profs_monitor.h"
-#include "sdk/sync_manager.h"
 #include "conduit/result_codes.h"
+#include "sdk/sync_manager.h"
 #include "tablelib/table_errors.h"
 
 // The working objects of one FastSync or SlowSync. The record objects bind to rows of any table;

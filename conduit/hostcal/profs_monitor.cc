@@ -8,10 +8,10 @@
 #include "conduit/format/date_bk_converter.h"
 #include "conduit/hostcal/host_entry_index.h"
 #include "conduit/hostcal/sync_files.h"
-#include "sdk/hotsync_log.h"
-#include "sdk/sync_manager.h"
 #include "conduit/resources/string_table.h"
 #include "conduit/result_codes.h"
+#include "sdk/hotsync_log.h"
+#include "sdk/sync_manager.h"
 #include "tablelib/category.h"
 #include "tablelib/table.h"
 

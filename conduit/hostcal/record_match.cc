@@ -6,8 +6,8 @@
 #include "conduit/format/profs_table.h"
 #include "conduit/hostcal/host_entry_index.h"
 #include "conduit/hostcal/profs_monitor.h"
-#include "sdk/sync_manager.h"
 #include "conduit/result_codes.h"
+#include "sdk/sync_manager.h"
 #include "tablelib/iterator.h"
 #include "tablelib/table_errors.h"
 
@@ -134,8 +134,29 @@ int32_t CProfsMonitor::MatchHandheldRecord(CProfsRecord& handheld, CProfsRecord&
   return result;
 }
 
+// The new records go to the handheld before the host's changes: the handheld's version of a
+// record changed on both sides is added as a record of its own before its original is written
+// over, so that a run that fails in between loses neither version.
 int32_t CProfsMonitor::SendHostChanges(CProfsRecord& remote, CProfsRecord& desktop) {
   int32_t result = kOk;
+  if (desktop_table_->GetRecordCount() > 0) {
+    CBaseIterator it(*desktop_table_);
+    if (it.SortByRecordStatus() != kTblOk) return kErrSortStatus;
+    for (int32_t found = it.FindFirst(desktop, 0); found == kTblOk && result == kOk;
+         found = it.FindNext(desktop, 0)) {
+      uint32_t id = 0;
+      desktop.GetRecordId(id);
+      const bool pending = desktop.IsPending();
+      if (!pending && !(desktop.IsAdded() && id == 0)) continue;
+      const int32_t added = AddRemoteRecord(desktop);
+      if (added != kOk) {
+        LogAddRemoteFailed(desktop, added);
+        result = added;
+      } else if (pending) {
+        desktop.SetStatus(kStatusModified);
+      }
+    }
+  }
   if (remote_table_->GetRecordCount() > 0) {
     CBaseIterator it(*remote_table_);
     if (it.SortByRecordStatus() != kTblOk) return kErrSortStatus;
@@ -165,23 +186,5 @@ int32_t CProfsMonitor::SendHostChanges(CProfsRecord& remote, CProfsRecord& deskt
     }
   }
 
-  if (desktop_table_->GetRecordCount() > 0) {
-    CBaseIterator it(*desktop_table_);
-    if (it.SortByRecordStatus() != kTblOk) return kErrSortStatus;
-    for (int32_t found = it.FindFirst(desktop, 0); found == kTblOk && result == kOk;
-         found = it.FindNext(desktop, 0)) {
-      uint32_t id = 0;
-      desktop.GetRecordId(id);
-      const bool pending = desktop.IsPending();
-      if (!pending && !(desktop.IsAdded() && id == 0)) continue;
-      const int32_t added = AddRemoteRecord(desktop);
-      if (added != kOk) {
-        LogAddRemoteFailed(desktop, added);
-        result = added;
-      } else if (pending) {
-        desktop.SetStatus(kStatusModified);
-      }
-    }
-  }
   return result;
 }

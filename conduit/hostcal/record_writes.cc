@@ -5,15 +5,15 @@
 
 #include <string>
 
-#include "tablelib/local_time.h"
 #include "conduit/format/profs_record.h"
 #include "conduit/format/profs_table.h"
 #include "conduit/hostcal/host_entry_index.h"
 #include "conduit/hostcal/profs_monitor.h"
-#include "sdk/sync_manager.h"
 #include "conduit/resources/string_table.h"
 #include "conduit/result_codes.h"
+#include "sdk/sync_manager.h"
 #include "tablelib/iterator.h"
+#include "tablelib/local_time.h"
 #include "tablelib/table_errors.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,13 +20,13 @@
 
 #include "conduit/entry/open_conduit.h"
 #include "conduit/format/date_bk_converter.h"
-#include "tablelib/local_time.h"
 #include "conduit/format/profs_record.h"
 #include "conduit/format/profs_table.h"
 #include "conduit/platform/fake_os_services.h"
 #include "conduit/resources/string_table.h"
 #include "host/device/device_control.h"
 #include "tablelib/category.h"
+#include "tablelib/local_time.h"
 #include "tablelib/repeat.h"
 #include "tests/support/host_calendar.h"
 #include "tests/support/log_lines.h"
@@ -307,6 +308,37 @@ class CSyncHarness {
   }
 
   const CScratchFolder& folder() const { return folder_; }
+
+  // The handheld, the data folder and the host, to go back to.
+  struct CSnapshot {
+    std::string device;
+    std::vector<std::pair<std::string, std::string>> data_files;
+    CHostCalendar host;
+  };
+  CSnapshot Snapshot() {
+    CSnapshot snapshot;
+    DeviceCloseImage();
+    snapshot.device = ReadFile(folder_.Path("device.db"));
+    std::string error;
+    EXPECT_EQ(kDeviceOk, DeviceOpenImage(folder_.Path("device.db"), &error)) << error;
+    for (const std::string& name : folder_.DataFiles()) {
+      snapshot.data_files.emplace_back(name, ReadFile(folder_.Data(name)));
+    }
+    snapshot.host = host;
+    return snapshot;
+  }
+  // Goes back to a snapshot; fault rules and call counts start afresh.
+  void Restore(const CSnapshot& snapshot) {
+    DeviceCloseImage();
+    WriteFile(folder_.Path("device.db"), snapshot.device);
+    std::string error;
+    EXPECT_EQ(kDeviceOk, DeviceOpenImage(folder_.Path("device.db"), &error)) << error;
+    for (const std::string& name : folder_.DataFiles()) {
+      std::filesystem::remove_all(folder_.Data(name));
+    }
+    for (const auto& file : snapshot.data_files) WriteFile(folder_.Data(file.first), file.second);
+    host = snapshot.host;
+  }
 
   CRealProcessOs os;
   HotSyncProps props;
