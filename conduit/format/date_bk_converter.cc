@@ -193,13 +193,16 @@ int32_t CDateBkConverter::ConvertFromRemote(CBaseRecord& base, RecordRequest* re
   if (request == nullptr || record == nullptr) return kErrConvertFromRemote;
   const uint8_t attributes = request->attributes;
   const bool deleted = (attributes & kRecAttrDeleted) != 0;
+  // An archived record keeps its data for the desktop's archive file, also when the handheld
+  // marks it deleted as well; only a record deleted outright carries nothing but its ID.
+  const bool has_data = !deleted || (attributes & kRecAttrArchived) != 0;
 
   // Everything is read and checked before the record is touched, so that a malformed record, or
   // one holding a value the desktop cannot keep, leaves it as it was.
   CRawDateBkRecord raw;
   std::string description;
   std::string note;
-  if (!deleted) {
+  if (has_data) {
     if (request->data_size > request->buffer_size ||
         !ParseRawDateBkRecord(request->buffer, request->data_size, &raw) ||
         !CarriesAllValues(raw)) {
@@ -228,10 +231,14 @@ int32_t CDateBkConverter::ConvertFromRemote(CBaseRecord& base, RecordRequest* re
   record->SetArchiveBit((attributes & kRecAttrArchived) != 0);
   record->SetPrivate((attributes & kRecAttrPrivate) != 0 ? 1 : 0);
   int32_t result = record->SetStatus(kStatusUnchanged);
-  if (deleted) {
+  if (!has_data) {
     return record->SetStatus(kStatusDeleted);
   }
-  if (attributes & kRecAttrDirty) result = record->SetStatus(kStatusModified);
+  if (deleted) {
+    result = record->SetStatus(kStatusDeleted);
+  } else if (attributes & kRecAttrDirty) {
+    result = record->SetStatus(kStatusModified);
+  }
 
   const bool untimed = raw.IsUntimed();
   int32_t start = 0;

@@ -22,13 +22,14 @@ class CDateBkConverter : public CRecordConverter {
 
   // Raw record -> desktop record (a CDateBkRecord). Answers 0; kErrMovedTo1970 (4176) when a date
   // before 1970 was moved to 1970 (the record is still fully converted); the status or note
-  // setter's failing code. A deleted record sets only ID, category, flags and status. The record is
-  // left untouched, with the answer kErrConvertFromRemote (4112), when the raw record is malformed
-  // (data_size beyond buffer_size, too short for a flagged part, a text without its zero byte),
-  // when it holds a value the desktop record cannot keep (an alarm unit above 2; in a repeat part
-  // of kind 1 to 5 an interval of 0, a first day of the week above 6, or bit 7 of a weekly rule's
-  // days), or when a text expanded to CR LF line breaks does not fit the converter text buffer;
-  // with kErrNoRecordBuffer (4106) when the record has texts and the converter has no text buffer.
+  // setter's failing code. A deleted record that is not archived sets only ID, category, flags and
+  // status. The record is left untouched, with the answer kErrConvertFromRemote (4112), when the
+  // raw record is malformed (data_size beyond buffer_size, too short for a flagged part, a text
+  // without its zero byte), when it holds a value the desktop record cannot keep (an alarm unit
+  // above 2; in a repeat part of kind 1 to 5 an interval of 0, a first day of the week above 6, or
+  // bit 7 of a weekly rule's days), or when a text expanded to CR LF line breaks does not fit the
+  // converter text buffer; with kErrNoRecordBuffer (4106) when the record has texts and the
+  // converter has no text buffer.
   int32_t ConvertFromRemote(CBaseRecord& record, RecordRequest* request) override;
 
   // The category block at the start of request->buffer -> categories added to list: one per

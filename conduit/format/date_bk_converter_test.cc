@@ -125,8 +125,7 @@ TEST_F(DateBkConverterTest, DeletedHandheldRecordSetsOnlyItsIdentity) {
   CEvent e = Meeting();
   e.description = "kept";
   AddEvent(table_, e, r);
-  EXPECT_EQ(0,
-            FromRemote(Bytes{}, r, kRecAttrDeleted | kRecAttrArchived | kRecAttrDirty, 0x55, -1));
+  EXPECT_EQ(0, FromRemote(Bytes{}, r, kRecAttrDeleted | kRecAttrDirty, 0x55, -1));
   uint32_t id = 0;
   int32_t status = 0, category = 0;
   std::string description;
@@ -137,8 +136,26 @@ TEST_F(DateBkConverterTest, DeletedHandheldRecordSetsOnlyItsIdentity) {
   EXPECT_EQ(0x55u, id);
   EXPECT_EQ(kStatusDeleted, status);
   EXPECT_EQ(-1, category);
-  EXPECT_TRUE(r.IsArchived());
+  EXPECT_FALSE(r.IsArchived());
   EXPECT_EQ("kept", description);
+}
+
+// The handheld marks an archived record deleted as well, and keeps its data for the archive file.
+TEST_F(DateBkConverterTest, AnArchivedRecordIsConvertedWhole) {
+  CProfsRecord r(table_, 0);
+  AddEvent(table_, Meeting(), r);
+  const Bytes raw = {0x09, 0x00, 0x0A, 0x00, 0xBE, 0x25, 0x04, 0x00, 'O', 'l', 'd', 0x00};
+  EXPECT_EQ(0, FromRemote(raw, r, kRecAttrDeleted | kRecAttrArchived | kRecAttrDirty, 0x55, 3));
+  int32_t status = 0;
+  std::string description;
+  r.GetStatus(status);
+  r.GetDescription(description);
+  EXPECT_EQ(kStatusDeleted, status);
+  EXPECT_TRUE(r.IsArchived());
+  EXPECT_EQ("Old", description);
+  int32_t start = 0;
+  r.GetStartTime(start);
+  EXPECT_EQ(Local(1999, 1, 5, 9, 0), start);
 }
 
 TEST_F(DateBkConverterTest, DatesBefore1970MoveTo1970) {
