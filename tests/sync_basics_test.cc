@@ -188,7 +188,7 @@ TEST(SyncBasicsTest, AnArchivedRecordGoesToItsCategorysArchive) {
   h.SetHandheldCategories({{0, "Unfiled"}, {1, "Work"}});
   const uint32_t id = h.PutHandheld(Event("Review", At(2024, 1, 16, 9, 0), kRecAttrDirty, 1));
   ASSERT_EQ(0, h.Sync(kSyncSlow, 1));
-  h.MarkHandheld(id, kRecAttrArchived);
+  h.MarkHandheld(id, kRecAttrDirty | kRecAttrDeleted | kRecAttrArchived);
   EXPECT_EQ(0, h.Sync(kSyncFast));
   EXPECT_EQ(std::vector<std::string>{"2 000003E9 20240116 09:00-10:00 Review"}, h.Update());
   EXPECT_TRUE(h.Handheld().empty());
@@ -206,7 +206,8 @@ TEST(SyncBasicsTest, AnArchivedRecordGoesToItsCategorysArchive) {
 // An archived record outside the window is archived too, not purged unseen.
 TEST(SyncBasicsTest, AnArchivedRecordOutsideTheWindowIsArchived) {
   CSyncHarness h;
-  h.PutHandheld(Event("Old", At(2023, 6, 1, 9, 0), kRecAttrArchived));
+  h.PutHandheld(
+      Event("Old", At(2023, 6, 1, 9, 0), kRecAttrDirty | kRecAttrDeleted | kRecAttrArchived));
   ASSERT_EQ(0, h.Sync(kSyncSlow, 1));
   EXPECT_TRUE(h.Handheld().empty());
   EXPECT_NE(std::string::npos, ReadFile(h.folder().Data("Unfiled.DBA")).find("Old"));

@@ -24,9 +24,10 @@ enum class Handheld {
   kModified,         // changed to "Meeting (hh)"
   kModifiedAsHost,   // changed the way the host changed it
   kDeleted,          //
-  kArchived,         // archived, content as before
+  kArchived,         // archived (as the handheld does it: deleted, archived, data kept)
   kArchivedAsHost,   // changed the way the host did, then archived
   kArchivedChanged,  // changed to "Meeting (hh)", then archived
+  kChangedArchived,  // changed to "Meeting (hh)" and marked archived, not deleted
 };
 
 // The description line of the log for the records of these tests.
@@ -124,19 +125,20 @@ const Case kCases[] = {
      {},
      {kStart, kOk},
      {"Meeting (host)"}},
+    // An archived record keeps its content; when it differs from the host's change, the host's
+    // version comes back to the handheld and the archived one goes to the archive file.
     {"host changed, handheld archived a changed version",
      Host::kChanged,
      Handheld::kArchivedChanged,
-     {"0 000003E9 20240116 09:00-10:00 Meeting (host)",
-      "1 000003EA 20240116 09:00-10:00 Meeting (hh)"},
-     {"Meeting (hh) 20240116 09:00-10:00", "Meeting (host) 20240116 09:00-10:00"},
+     {"0 000003E9 20240116 09:00-10:00 Meeting (host)"},
+     {"Meeting (host) 20240116 09:00-10:00"},
      {kStart,
       kHeading,
-      {1, "   - The following record was modified on both Rizez and the Desktop:"},
-      {-1, kHandheldLine},
-      {-1, "     This record will be duplicated on each platform. The Rizez record marked to"},
-      {-1, "     be archived was not archived.  Delete the unwanted record and HotSync again."},
-      kOk}},
+      {2, "   - The following record was modified on one platform and deleted on the other."},
+      {-1, "     The modified version will appear on both platforms."},
+      {-1, kHostLine},
+      kOk},
+     {"Meeting (hh)"}},
     {"host changed, handheld archived unchanged",
      Host::kChanged,
      Handheld::kArchived,
@@ -147,6 +149,22 @@ const Case kCases[] = {
       {2, "   - The following record was modified on one platform and deleted on the other."},
       {-1, "     The modified version will appear on both platforms."},
       {-1, kHostLine},
+      kOk},
+     {"Meeting"}},
+    // Marked archived while its change is still marked: the changed version stays as a record of
+    // its own and is not archived.
+    {"host changed, handheld changed and marked archived",
+     Host::kChanged,
+     Handheld::kChangedArchived,
+     {"0 000003E9 20240116 09:00-10:00 Meeting (host)",
+      "1 000003EA 20240116 09:00-10:00 Meeting (hh)"},
+     {"Meeting (hh) 20240116 09:00-10:00", "Meeting (host) 20240116 09:00-10:00"},
+     {kStart,
+      kHeading,
+      {1, "   - The following record was modified on both Rizez and the Desktop:"},
+      {-1, kHandheldLine},
+      {-1, "     This record will be duplicated on each platform. The Rizez record marked to"},
+      {-1, "     be archived was not archived.  Delete the unwanted record and HotSync again."},
       kOk}},
     // A deleted handheld record carries no content, so the host's change is never taken for the
     // same content: the changed version survives on both sides.
@@ -218,14 +236,19 @@ TEST(SyncConflictsTest, HostByHandheldForARecordThatDoesNotRepeat) {
         h.MarkHandheld(id, kRecAttrDeleted);
         break;
       case Handheld::kArchived:
-        h.MarkHandheld(id, kRecAttrArchived);
+        h.MarkHandheld(id, kRecAttrDirty | kRecAttrDeleted | kRecAttrArchived);
         break;
       case Handheld::kArchivedAsHost:
         e.description = "Meeting (host)";
-        e.attributes = kRecAttrDirty | kRecAttrArchived;
+        e.attributes = kRecAttrDirty | kRecAttrDeleted | kRecAttrArchived;
         h.PutHandheld(e);
         break;
       case Handheld::kArchivedChanged:
+        e.description = "Meeting (hh)";
+        e.attributes = kRecAttrDirty | kRecAttrDeleted | kRecAttrArchived;
+        h.PutHandheld(e);
+        break;
+      case Handheld::kChangedArchived:
         e.description = "Meeting (hh)";
         e.attributes = kRecAttrDirty | kRecAttrArchived;
         h.PutHandheld(e);

@@ -84,7 +84,7 @@ class SyncFaultsTest : public ::testing::Test {
     changed.id = meeting;
     h_.PutHandheld(changed);
     h_.MarkHandheld(review, kRecAttrDeleted);
-    h_.MarkHandheld(report.id, kRecAttrArchived);
+    h_.MarkHandheld(report.id, kRecAttrDirty | kRecAttrDeleted | kRecAttrArchived);
     start_ = h_.Snapshot();
 
     ASSERT_EQ(0, h_.Sync(kSyncFast));

@@ -83,7 +83,7 @@ int32_t CProfsMonitor::HandleHandheldRecord(CSyncPass* pass) {
 int32_t CProfsMonitor::HandleRepeatingEvent(CSyncPass* pass) {
   CProfsRecord& event = pass->handheld;
   int32_t result = ExpandRepeatingEvent(event, pass->desktop, pass->remote);
-  if (result == kOk && event.IsArchived() && !event.IsDeleted()) {
+  if (result == kOk && event.IsArchived()) {
     result = CopyToArchiveTable(event, archive_table_.get());
   }
   return result;

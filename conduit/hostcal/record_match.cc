@@ -107,17 +107,18 @@ int32_t CProfsMonitor::MatchHandheldRecord(CProfsRecord& handheld, CProfsRecord&
         entry.SetStatus(kStatusDeleted);
       }
       remote.SetStatus(kStatusDeleted);
-    } else {
+    } else if (handheld.IsModified()) {
+      // The handheld's version stays as a record of its own, so it is not archived as well.
       may_archive = false;
-      if (handheld.IsModified()) {
-        if (AppendHandheldCopy(*desktop_table_, handheld, desktop, true) != kOk) {
-          return kErrCopyRecord;
-        }
-        if (new_host_entries_ != nullptr) new_host_entries_->Add(desktop);
-        LogModifiedBothArchived(desktop);
-      } else {
-        LogModifiedDeleted(remote);
+      if (AppendHandheldCopy(*desktop_table_, handheld, desktop, true) != kOk) {
+        return kErrCopyRecord;
       }
+      if (new_host_entries_ != nullptr) new_host_entries_->Add(desktop);
+      LogModifiedBothArchived(desktop);
+    } else {
+      // The host's version comes back to the handheld; an archived version still goes to its
+      // archive file, where the person asked for it to be kept.
+      LogModifiedDeleted(remote);
     }
   } else if (!SameHostContent(handheld, remote) && handheld.IsModified()) {
     // Changed on both sides, differently: both versions stay on both sides.
