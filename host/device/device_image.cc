@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -274,26 +275,42 @@ int32_t CDeviceImage::ListDatabases(std::vector<DeviceDatabase>* databases) {
   return rc == SQLITE_DONE ? kDeviceOk : kDeviceErrStorage;
 }
 
+int32_t CDeviceImage::Positions(int64_t db, const std::vector<int64_t>** list) {
+  CPositions& positions = positions_[db];
+  if (!positions.valid) {
+    positions.list.clear();
+    CStatement s(db_, "SELECT position FROM records WHERE db = ? ORDER BY position");
+    s.Bind(1, db);
+    int rc;
+    while ((rc = s.Step()) == SQLITE_ROW) positions.list.push_back(s.Int(0));
+    if (rc != SQLITE_DONE) return kDeviceErrStorage;
+    positions.valid = true;
+  }
+  *list = &positions.list;
+  return kDeviceOk;
+}
+
+int32_t CDeviceImage::IndexOf(int64_t db, int64_t position, uint32_t* index) {
+  const std::vector<int64_t>* list = nullptr;
+  if (Positions(db, &list) != kDeviceOk) return kDeviceErrStorage;
+  *index =
+      static_cast<uint32_t>(std::lower_bound(list->begin(), list->end(), position) - list->begin());
+  return kDeviceOk;
+}
+
 int32_t CDeviceImage::RecordAt(int64_t db, uint32_t index, DeviceRecord* record) {
+  const std::vector<int64_t>* list = nullptr;
+  if (Positions(db, &list) != kDeviceOk) return kDeviceErrStorage;
+  if (index >= list->size()) return kDeviceErrNotFound;
   CStatement s(db_,
                "SELECT record_id, attributes, category, data FROM records WHERE db = ?"
-               " ORDER BY position LIMIT 1 OFFSET ?");
-  int rc = s.Bind(1, db).Bind(2, index).Step();
+               " AND position = ?");
+  int rc = s.Bind(1, db).Bind(2, (*list)[index]).Step();
   if (rc == SQLITE_DONE) return kDeviceErrNotFound;
   if (rc != SQLITE_ROW) return kDeviceErrStorage;
   ReadRecordRow(s, 0, record);
   return kDeviceOk;
 }
-
-namespace {
-// The index of the record at `position`: how many records stand before it.
-int32_t IndexOf(sqlite3* handle, int64_t db, int64_t position, uint32_t* index) {
-  CStatement s(handle, "SELECT COUNT(*) FROM records WHERE db = ? AND position < ?");
-  if (s.Bind(1, db).Bind(2, position).Step() != SQLITE_ROW) return kDeviceErrStorage;
-  *index = static_cast<uint32_t>(s.Int(0));
-  return kDeviceOk;
-}
-}  // namespace
 
 int32_t CDeviceImage::NextChanged(int64_t db, int64_t* position, DeviceRecord* record,
                                   uint32_t* index) {
@@ -306,7 +323,7 @@ int32_t CDeviceImage::NextChanged(int64_t db, int64_t* position, DeviceRecord* r
   if (rc != SQLITE_ROW) return kDeviceErrStorage;
   int64_t found = s.Int(0);
   ReadRecordRow(s, 1, record);
-  if (IndexOf(db_, db, found, index) != kDeviceOk) return kDeviceErrStorage;
+  if (IndexOf(db, found, index) != kDeviceOk) return kDeviceErrStorage;
   *position = found;
   return kDeviceOk;
 }
@@ -320,13 +337,14 @@ int32_t CDeviceImage::RecordWithId(int64_t db, uint32_t id, DeviceRecord* record
   if (rc != SQLITE_ROW) return kDeviceErrStorage;
   int64_t position = s.Int(0);
   ReadRecordRow(s, 1, record);
-  return IndexOf(db_, db, position, index);
+  return IndexOf(db, position, index);
 }
 
 int32_t CDeviceImage::PutRecord(int64_t db, DeviceRecord* record) {
   if (record->data.size() > kDeviceMaxRecordSize) return kDeviceErrTooLarge;
   if (record->category >= kCategoryCount) return kDeviceErrBadArgument;
-  return InTransaction([&]() -> int32_t {
+  bool inserted = false;
+  const int32_t result = InTransaction([&]() -> int32_t {
     CStatement seed(db_, "SELECT next_record_id FROM databases WHERE id = ?");
     int rc = seed.Bind(1, db).Step();
     if (rc == SQLITE_DONE) return kDeviceErrNotFound;
@@ -359,13 +377,23 @@ int32_t CDeviceImage::PutRecord(int64_t db, DeviceRecord* record) {
                         " WHERE db = ?1), ?2, ?3, ?4, ?5)");
       insert.Bind(1, db).Bind(2, id).Bind(3, record->attributes).Bind(4, record->category);
       if (insert.BindBlob(5, record->data).Run() != kDeviceOk) return kDeviceErrStorage;
+      inserted = true;
     }
     record->id = id;
     return kDeviceOk;
   });
+  // A new record goes after every other one.
+  if (result == kDeviceOk && inserted) {
+    CPositions& positions = positions_[db];
+    if (positions.valid) {
+      positions.list.push_back(positions.list.empty() ? 1 : positions.list.back() + 1);
+    }
+  }
+  return result;
 }
 
 int32_t CDeviceImage::RemoveRecord(int64_t db, uint32_t id) {
+  positions_.erase(db);
   return InTransaction([&]() -> int32_t {
     if (CStatement(db_, "DELETE FROM records WHERE db = ? AND record_id = ?")
             .Bind(1, db)
@@ -393,6 +421,7 @@ int32_t CDeviceImage::ListRecords(int64_t db, std::vector<DeviceRecord>* records
 }
 
 int32_t CDeviceImage::PurgeRemoved(int64_t db) {
+  positions_.erase(db);
   return InTransaction([&]() {
     return CStatement(db_, "DELETE FROM records WHERE db = ? AND (attributes & ?) != 0")
         .Bind(1, db)
@@ -430,6 +459,7 @@ int32_t CDeviceImage::ChangeCategory(int64_t db, uint8_t from, uint8_t to, bool 
 }
 
 int32_t CDeviceImage::HardReset() {
+  positions_.clear();
   return InTransaction([&]() -> int32_t {
     if (Exec("DELETE FROM records") != kDeviceOk || Exec("DELETE FROM databases") != kDeviceOk) {
       return kDeviceErrStorage;

@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,8 +61,18 @@ class CDeviceImage {
   template <typename Body>
   int32_t InTransaction(Body body);
   int32_t Exec(const char* sql);
+  // The positions (the ordering key) of a database's records in index order, kept between calls
+  // so that reading by index and finding a record's index cost O(log n), not a scan of the
+  // table; a new record is appended to them, a removal makes them read again.
+  int32_t Positions(int64_t db, const std::vector<int64_t>** list);
+  int32_t IndexOf(int64_t db, int64_t position, uint32_t* index);
 
+  struct CPositions {
+    bool valid = false;
+    std::vector<int64_t> list;
+  };
   sqlite3* db_;
+  std::map<int64_t, CPositions> positions_;
 };
 
 #endif  // DBC_HOST_DEVICE_DEVICE_IMAGE_H_

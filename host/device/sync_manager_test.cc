@@ -145,6 +145,38 @@ TEST_F(DeviceTest, ReadByIndexMeetsEveryRecord) {
   EXPECT_EQ(kSyncErrNotFound, Read(DevReadRecordWithId, h, 77, 0, &out));
 }
 
+// Indexes stay right while records are added, replaced, deleted and purged between reads.
+TEST_F(DeviceTest, IndexesFollowEveryChange) {
+  uint8_t h = CreateDatebook();
+  Write(h, 0, 0, 0, "a");
+  Write(h, 0, kDeleted, 0, "b");
+  Write(h, 0, 0, 0, "c");
+  std::string out;
+  EXPECT_EQ(kDeviceOk, Read(DevReadRecordAt, h, 0, 2, &out));
+  EXPECT_EQ("1003:0:0:2:c", out);
+  Write(h, 0, 0, 0, "d");
+  EXPECT_EQ(kDeviceOk, Read(DevReadRecordAt, h, 0, 3, &out));
+  EXPECT_EQ("1004:0:0:3:d", out);
+  Write(h, 1001, 0, 0, "a2");  // replaced in place
+  EXPECT_EQ(kDeviceOk, Read(DevReadRecordAt, h, 0, 0, &out));
+  EXPECT_EQ("1001:0:0:0:a2", out);
+  RecordRequest request{};
+  request.db_handle = h;
+  request.record_id = 1003;
+  ASSERT_EQ(kDeviceOk, DevDeleteRecord(&request));
+  EXPECT_EQ(kDeviceOk, Read(DevReadRecordAt, h, 0, 2, &out));
+  EXPECT_EQ("1004:0:0:2:d", out);
+  ASSERT_EQ(kDeviceOk, DevPurgeRemoved(h));
+  EXPECT_EQ(kDeviceOk, Read(DevReadRecordAt, h, 0, 1, &out));
+  EXPECT_EQ("1004:0:0:1:d", out);
+  EXPECT_EQ(kDeviceOk, Read(DevReadRecordWithId, h, 1004, 0, &out));
+  EXPECT_EQ("1004:0:0:1:d", out);
+  EXPECT_EQ(kSyncErrNotFound, Read(DevReadRecordAt, h, 0, 2, &out));
+  Write(h, 0, 0, 0, "e");
+  EXPECT_EQ(kDeviceOk, Read(DevReadRecordAt, h, 0, 2, &out));
+  EXPECT_EQ("1005:0:0:2:e", out);
+}
+
 TEST_F(DeviceTest, ReadNextChangedPerHandle) {
   uint8_t h = CreateDatebook();
   Write(h, 0, 0, 0, "clean");
