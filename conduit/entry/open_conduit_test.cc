@@ -253,15 +253,17 @@ TEST_F(OpenConduitTest, InstallFailures) {
   }
 }
 
-// FlushBackup drops the backup and a pending update before anything else, so a full
-// synchronisation follows.
+// FlushBackup drops the backup with its category list and a pending update before anything
+// else, so a full synchronisation follows.
 TEST_F(OpenConduitTest, FlushBackupDiscardsAPendingUpdate) {
   os_.SetNumberValue(kKey, "FlushBackup", 1);
   WriteFile(Data("datebook.bak"), "0000");
+  WriteFile(Data("datebook.cat"), "list");
   WriteFile(Data("update.dat"), "0000");
   FailNextRun(1);  // stop after the extract
   Run();
   EXPECT_EQ(kMissing, ReadFile(Data("datebook.bak")));
+  EXPECT_EQ(kMissing, ReadFile(Data("datebook.cat")));
   EXPECT_EQ(kMissing, ReadFile(Data("update.dat")));
   EXPECT_EQ(0u, os_.NumberValue(kKey, "FlushBackup"));
   EXPECT_EQ(std::vector<std::string>{"extract"}, Commands());
