@@ -124,9 +124,14 @@ class CHostCalendar {
     return e.number;
   }
 
-  // The extract: every entry, in order of date and time, with status 0.
-  std::string Extract() const {
-    std::vector<CExchangeEntry> sorted = entries_;
+  // The extract: every entry whose date (YYYYMMDD) lies from first to last, both included, in
+  // order of date and time, with status 0.
+  std::string Extract(const std::string& first = "00000000",
+                      const std::string& last = "99999999") const {
+    std::vector<CExchangeEntry> sorted;
+    for (const CExchangeEntry& e : entries_) {
+      if (first <= e.date && e.date <= last) sorted.push_back(e);
+    }
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const CExchangeEntry& a, const CExchangeEntry& b) {
                        return std::tie(a.date, a.start) < std::tie(b.date, b.start);

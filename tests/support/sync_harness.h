@@ -121,7 +121,7 @@ inline std::string Brief(CProfsRecord& record, uint8_t attributes, int32_t categ
 
 class CSyncHarness {
  public:
-  explicit CSyncHarness(int32_t num_days = 14) : folder_("dbc_sync") {
+  explicit CSyncHarness(int32_t num_days = 14) : folder_("dbc_sync"), num_days_(num_days) {
     UseBerlinTime();
     std::string error;
     EXPECT_EQ(kDeviceOk, DeviceCreateImage(folder_.Path("device.db"), "Jane", &error)) << error;
@@ -165,7 +165,17 @@ class CSyncHarness {
   // One OpenConduit. The host's entries are the extract; the update, when the driver received
   // one, is applied to the host afterwards and kept for update().
   int32_t Sync(int32_t sync_type = kSyncFast, int32_t first_sync = 0) {
-    WriteFile(folder_.Path("host_extract.dat"), extract_bytes ? *extract_bytes : host.Extract());
+    // The driver extracts the window's days, today and num_days days after it.
+    char first[16];
+    char last[16];
+    tablelib::CLocalTime today;
+    tablelib::BreakDownLocalTime(os.now, &today);
+    snprintf(first, sizeof first, "%04d%02d%02d", today.year, today.month, today.day);
+    const tablelib::CCivilDate end = tablelib::CivilFromDays(
+        tablelib::DaysFromCivil({today.year, today.month, today.day}) + num_days_);
+    snprintf(last, sizeof last, "%04d%02d%02d", end.year, end.month, end.day);
+    WriteFile(folder_.Path("host_extract.dat"),
+              extract_bytes ? *extract_bytes : host.Extract(first, last));
     WriteFile(folder_.Data("driver_script"),
               "extract.extract_file " + folder_.Path("host_extract.dat") + "\nupdate.update_copy " +
                   folder_.Path("host_update.dat") + "\n");
@@ -367,6 +377,7 @@ class CSyncHarness {
   }
 
   CScratchFolder folder_;
+  int32_t num_days_;
   char database_name_[16] = "DatebookDB";
   std::vector<CExchangeEntry> update_;
   std::vector<Line> log_;
