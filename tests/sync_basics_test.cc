@@ -241,8 +241,8 @@ TEST(SyncBasicsTest, HostEntriesThatCarryAnId) {
 
   // The host user copies the meeting to another day; the copy carries the meeting's ID.
   h.host.Copy(*h.host.Find("Meeting"), "20240118");
-  // An entry with the trip's ID (from an earlier run) appears in the window, while the trip was
-  // changed on the handheld.
+  // An entry with the trip's ID appears in the window (the host user moved it there), while the
+  // trip was changed on the handheld.
   h.host.Add("20240119", "10:00", "11:00", "Trip");
   h.host.Find("Trip")->id = "000003EA";
   CHandheldEvent changed = Event("Trip (changed)", At(2024, 3, 1, 9, 0), kRecAttrDirty);
@@ -264,6 +264,9 @@ TEST(SyncBasicsTest, HostEntriesThatCarryAnId) {
   EXPECT_EQ("Meeting 20240116 09:00-10:00", h.HandheldRecord(meeting));
   EXPECT_EQ("Trip (changed) 20240301 09:00-10:00", h.HandheldRecord(trip));
   EXPECT_EQ("Fair 20240120 10:00-11:00", h.HandheldRecord(fair));
+  // The trip changed on both sides: both versions stay, and the log says so.
+  const Line kBoth{1, "   - The following record was modified on both Rizez and the Desktop:"};
+  EXPECT_EQ(1, std::count(h.log().begin(), h.log().end(), kBoth));
   // Every host entry now carries the ID of its own handheld record.
   std::vector<std::string> ids;
   for (const auto& e : h.host.entries()) ids.push_back(e.id);
@@ -304,6 +307,47 @@ TEST(SyncBasicsTest, NoConverterFailsTheRun) {
   };
   EXPECT_EQ(kErrNoConverter, h.Sync(kSyncSlow, 1));
   EXPECT_EQ((std::vector<Line>{kStart, kProblem, kFailed}), h.log());
+}
+
+}  // namespace
+
+namespace {
+
+// "Desktop overwrites handheld" with no agreed category list: the host calendar has no
+// categories to give, so the handheld keeps its own.
+TEST(SyncBasicsTest, DesktopOverwritesHandheldKeepsTheHandheldsCategories) {
+  CSyncHarness h;
+  h.SetHandheldCategories({{0, "Unfiled"}, {1, "Work"}});
+  h.PutHandheld(Event("Meeting", At(2024, 1, 16, 9, 0), 0, 1));
+  EXPECT_EQ(0, h.Sync(kSyncDesktopOverwrites));
+  EXPECT_EQ((std::vector<std::string>{"0:Unfiled", "1:Work"}), h.HandheldCategories());
+  EXPECT_EQ(std::vector<std::string>{"Meeting 20240116 09:00-10:00 cat1"}, h.Handheld());
+}
+
+}  // namespace
+
+namespace {
+
+// A record made on the handheld for a day outside the window reaches the host when that day
+// enters the window, although the handheld's change mark was cleared long before; a change that
+// moves a record the host holds out of the window reaches the host at once.
+TEST(SyncBasicsTest, RecordsOutsideTheWindow) {
+  CSyncHarness h(7);
+  const uint32_t meeting = h.PutHandheld(Event("Meeting", At(2024, 1, 16, 9, 0), kRecAttrDirty));
+  ASSERT_EQ(0, h.Sync(kSyncSlow, 1));
+  h.PutHandheld(Event("Conference", At(2024, 2, 20, 9, 0), kRecAttrDirty));
+  CHandheldEvent moved = Event("Meeting", At(2024, 3, 5, 9, 0), kRecAttrDirty);
+  moved.id = meeting;
+  h.PutHandheld(moved);
+  EXPECT_EQ(0, h.Sync(kSyncFast));
+  EXPECT_EQ(std::vector<std::string>{"3 000003E9 20240305 09:00-10:00 Meeting"}, h.Update());
+  EXPECT_EQ(std::vector<std::string>{"0 000003E9 20240305 09:00-10:00 Meeting"}, h.host.Briefs());
+
+  h.SetNow(2024, 2, 15);
+  EXPECT_EQ(0, h.Sync(kSyncFast));
+  EXPECT_EQ(std::vector<std::string>{"1 000003EA 20240220 09:00-10:00 Conference"}, h.Update());
+  EXPECT_EQ(0, h.Sync(kSyncFast));
+  EXPECT_EQ(std::vector<std::string>{"0 000003EA 20240220 09:00-10:00 Conference"}, h.Update());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // event before 1970. Each message with its activity code, the heading once, the closing line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,37 @@ TEST(SyncMessagesTest, AnEventBefore1970IsMovedTo1970) {
                 kOk}),
             h.log());
   EXPECT_EQ(std::vector<std::string>{"1 000003E9 20240120 untimed R Birthday"}, h.Update());
+}
+
+}  // namespace
+
+namespace {
+
+// An archive file that cannot be written: the run is logged and saved, and the archived record
+// stays on the handheld until a later run archives it.
+TEST(SyncMessagesTest, AnArchiveThatCannotBeWritten) {
+  CSyncHarness h;
+  const uint32_t id = MeetingInStep(h);
+  h.MarkHandheld(id, kRecAttrDirty | kRecAttrDeleted | kRecAttrArchived);
+  std::filesystem::create_directories(h.folder().Data("Unfiled.DBA"));
+  EXPECT_EQ(0, h.Sync(kSyncFast));
+  EXPECT_EQ(
+      (std::vector<Line>{
+          kStart,
+          kHeading,
+          {16, "   - Some or all of your deleted records were not archived."},
+          {-1, "     Your Desktop disk may be full.  Check the disk space and HotSync again."},
+          kOk}),
+      h.log());
+  EXPECT_TRUE(h.host.Briefs().empty());
+  EXPECT_EQ("Meeting 20240116 09:00-10:00 deleted archived", h.HandheldRecord(id));
+
+  std::filesystem::remove_all(h.folder().Data("Unfiled.DBA"));
+  EXPECT_EQ(0, h.Sync(kSyncFast));
+  EXPECT_EQ((std::vector<Line>{kStart, kOk}), h.log());
+  EXPECT_TRUE(h.Handheld().empty());
+  EXPECT_NE(std::string::npos,
+            test_support::ReadFile(h.folder().Data("Unfiled.DBA")).find("Meeting"));
 }
 
 }  // namespace

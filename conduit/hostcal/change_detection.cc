@@ -89,6 +89,7 @@ int32_t CProfsMonitor::LoadLocalTables() {
   const int32_t backup_loaded =
       static_cast<CProfsTable&>(*backup_table_).LoadFromFile(BackupPath());
   if (backup_loaded != kTblOk && backup_loaded != kTblErrFileNotFound) result = kErrNoBackup;
+  host_changes_known_ = backup_loaded == kTblOk;
   // A run whose backup could not be read neither synchronises nor saves, so what the detection
   // makes of a partly read backup reaches nobody.
   DetectHostChanges();

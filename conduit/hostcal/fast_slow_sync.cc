@@ -11,6 +11,7 @@
 #include "conduit/hostcal/profs_monitor.h"
 #include "conduit/result_codes.h"
 #include "sdk/sync_manager.h"
+#include "tablelib/iterator.h"
 #include "tablelib/table_errors.h"
 
 // The working objects of one FastSync or SlowSync. The record objects bind to rows of any table;
@@ -70,11 +71,13 @@ int32_t CProfsMonitor::HandleHandheldRecord(CSyncPass* pass) {
   if (handheld.IsRepeatingEvt() || (handheld.IsDeleted() && FindExtractGroup(id) >= 0)) {
     return HandleRepeatingEvent(pass);
   }
-  // A record that is still there and lies outside the window is none of the host's business; a
-  // removed one is matched wherever it lies, so that an archived one reaches its archive file.
+  // A record outside the window that the host does not hold waits until its day enters the
+  // window (CatchUpHandheldRecords sends it then). One the host holds is matched wherever it now
+  // lies, so that a change that moved it out of the window reaches the host, and a removed one
+  // is matched wherever it lies, so that an archived one reaches its archive file.
   int32_t start = 0;
   handheld.GetStartTime(start);
-  if (!IsGone(handheld) && !InWindow(start)) return kOk;
+  if (!IsGone(handheld) && !InWindow(start) && !HostHoldsRecord(id)) return kOk;
   return MatchHandheldRecord(handheld, pass->desktop, pass->remote);
 }
 
@@ -108,7 +111,7 @@ int32_t CProfsMonitor::FastSync() {
   }
   // A failure above already fails the run; the later passes could only hide it.
   if (result == kOk) result = ExpandGroupEvents(&pass);
-  if (result == kOk) result = ExpandRemainingEvents(&pass);
+  if (result == kOk) result = CatchUpHandheldRecords(&pass);
   return FinishPass(&pass, result);
 }
 
@@ -132,6 +135,16 @@ int32_t CProfsMonitor::SlowSync() {
     result = read;
   }
   return FinishPass(&pass, result);
+}
+
+bool CProfsMonitor::HostHoldsRecord(uint32_t id) {
+  for (CBaseTable* table : {desktop_table_.get(), remote_table_.get()}) {
+    if (table == nullptr || table->GetRecordCount() == 0) continue;
+    CBaseIterator it(*table);
+    CDateBkRecord probe(*table, 0);
+    if (it.SortByRecordId() == kTblOk && it.FindByRecordId(id, probe, 0) == kTblOk) return true;
+  }
+  return false;
 }
 
 int32_t CProfsMonitor::FinishPass(CSyncPass* pass, int32_t result) {
@@ -166,10 +179,13 @@ int32_t CProfsMonitor::ExpandGroupEvents(CSyncPass* pass) {
   return result;
 }
 
-// A repeating event the host does not hold yet (a yearly birthday whose last occurrence lay
-// outside the previous window) is met by neither pass above; every repeating event that is still
-// there and was not expanded in this run is expanded here.
-int32_t CProfsMonitor::ExpandRemainingEvents(CSyncPass* pass) {
+// What the host does not hold yet although it lies in the window, met by neither pass above
+// because the handheld did not change it since the last run: a repeating event whose occurrences
+// were all outside the previous window (a yearly birthday), and a record that was outside the
+// window when it was made or changed. Every handheld record is read once more; repeating events
+// not expanded in this run are expanded, and records in the window that neither the extract nor
+// the host's changes know are matched as new ones.
+int32_t CProfsMonitor::CatchUpHandheldRecords(CSyncPass* pass) {
   int32_t result = kOk;
   for (uint16_t index = 0; result == kOk; ++index) {
     pass->request.record_index = index;
@@ -181,13 +197,19 @@ int32_t CProfsMonitor::ExpandRemainingEvents(CSyncPass* pass) {
     }
     // Records that do not convert were either met by the first pass (and failed it) or are
     // unchanged records that nothing here would touch.
-    if (ConvertHandheld(pass, false) == kOk) {
-      CProfsRecord& event = pass->handheld;
+    if (ConvertHandheld(pass, false) == kOk && !IsGone(pass->handheld)) {
+      CProfsRecord& record = pass->handheld;
       uint32_t id = 0;
-      event.GetRecordId(id);
-      if (event.IsRepeatingEvt() && !IsGone(event) && expanded_events_.count(id) == 0) {
-        if (pass->moved_to_1970) LogMovedTo1970(event);
-        result = ExpandRepeatingEvent(event, pass->desktop, pass->remote);
+      record.GetRecordId(id);
+      int32_t start = 0;
+      record.GetStartTime(start);
+      if (record.IsRepeatingEvt()) {
+        if (expanded_events_.count(id) == 0) {
+          if (pass->moved_to_1970) LogMovedTo1970(record);
+          result = ExpandRepeatingEvent(record, pass->desktop, pass->remote);
+        }
+      } else if (InWindow(start) && !HostHoldsRecord(id)) {
+        result = MatchHandheldRecord(record, pass->desktop, pass->remote);
       }
     }
     memset(pass->request.buffer, 0, pass->request.buffer_size);

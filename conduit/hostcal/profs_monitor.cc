@@ -99,7 +99,10 @@ int32_t CProfsMonitor::RunTurn(int32_t* end_code) {
 // changes marked, so that the next run reads them again, and the backup as it was, which still
 // describes what the host holds.
 int32_t CProfsMonitor::SaveTurn(int32_t* end_code) {
-  if (ArchiveRecords() != kOk) LogArchiveFailed();
+  // Records whose archive file could not be written stay on the handheld, marked archived, so
+  // that the next run archives them again.
+  const bool archived = ArchiveRecords() == kOk;
+  if (!archived) LogArchiveFailed();
   int32_t result = desktop_table_->SaveTo(DesktopPath());
   if (result == kOk) {
     desktop_table_->PurgeDeletedRecords();
@@ -114,6 +117,7 @@ int32_t CProfsMonitor::SaveTurn(int32_t* end_code) {
     return result;
   }
   if (DevClearSyncFlags(db_handle_) != kOk) *end_code = kActivitySyncFailed;
+  if (!archived) return kOk;
   const int32_t purged = DevPurgeRemoved(db_handle_);
   if (purged != kOk) {
     LogPurgeRemoteFailed(purged);

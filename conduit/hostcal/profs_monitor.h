@@ -137,7 +137,7 @@ class CProfsMonitor : public CSyncMonitor {
   // One turn of the sync loop for the database at the database index; end_code may become 21.
   int32_t RunTurn(int32_t* end_code);
   // Archives, saves the desktop file, the category list and the backup file, then clears the
-  // handheld's sync flags and purges its removed records.
+  // handheld's sync flags and, when the archiving succeeded, purges its removed records.
   int32_t SaveTurn(int32_t* end_code);
   // The reading passes share these steps.
   int32_t StartPass(CSyncPass* pass);
@@ -146,7 +146,9 @@ class CProfsMonitor : public CSyncMonitor {
   int32_t HandleRepeatingEvent(CSyncPass* pass);
   int32_t FinishPass(CSyncPass* pass, int32_t result);
   int32_t ExpandGroupEvents(CSyncPass* pass);
-  int32_t ExpandRemainingEvents(CSyncPass* pass);
+  int32_t CatchUpHandheldRecords(CSyncPass* pass);
+  // Whether the desktop or the remote table holds a record of this ID (the host holds it).
+  bool HostHoldsRecord(uint32_t id);
   // Pairs a new handheld record with a desktop entry of the same content that is still to be
   // added to the handheld (one that a failed run added already); true when paired.
   bool PairWithNewHostEntry(CProfsRecord& handheld);
@@ -172,6 +174,9 @@ class CProfsMonitor : public CSyncMonitor {
   std::unique_ptr<CHostEntryIndex> new_host_entries_;
   // Whether a saved category list was loaded as the desktop category list.
   bool category_list_loaded_ = false;
+  // Whether a backup was read, so that a pending desktop entry is one the host made or moved into
+  // the window since the last run (without a backup every entry is pending).
+  bool host_changes_known_ = false;
 };
 
 #endif  // DBC_CONDUIT_HOSTCAL_PROFS_MONITOR_H_

@@ -79,6 +79,19 @@ int32_t CProfsMonitor::MatchHandheldRecord(CProfsRecord& handheld, CProfsRecord&
       if (!gone && !PairWithNewHostEntry(handheld)) {
         result = AppendHandheldCopy(*desktop_table_, handheld, desktop, false);
       }
+    } else if (host_changes_known_ && desktop.IsPending() &&
+               (gone || (handheld.IsModified() && !SameHostContent(handheld, desktop)))) {
+      // The host's entry is new since the last run (moved into the window, or a copy that kept
+      // the ID) while the handheld changed or removed the record: both versions are kept. The
+      // host's entry stays pending and reaches the handheld under a new ID.
+      if (gone) {
+        LogModifiedDeleted(desktop);
+      } else {
+        if (AppendHandheldCopy(*desktop_table_, handheld, desktop, false) != kOk) {
+          return kErrCopyRecord;
+        }
+        LogModifiedBothArchived(desktop);
+      }
     } else if (gone) {
       desktop.SetStatus(kStatusDeleted);
     } else {
