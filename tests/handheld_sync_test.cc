@@ -71,6 +71,7 @@ TEST_F(HandheldSyncTest, AnEventAddedOnTheHandheldReachesTheHostAtTheFirstSync) 
 
   Result sync = Run("hotsync", "sync");
   ASSERT_EQ(0, sync.status) << sync.out << ReadFile(scratch_.Path("stderr.txt"));
+  EXPECT_NE(std::string::npos, sync.out.find("20  Date Book")) << sync.out;
   const std::string applied = ReadFile(home_ + "/applied.dat");
   EXPECT_NE(std::string::npos, applied.find(std::string(day) + "09:0010:30")) << applied;
   EXPECT_NE(std::string::npos, applied.find("Staff meeting")) << applied;

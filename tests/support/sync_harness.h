@@ -158,6 +158,12 @@ class CSyncHarness {
   CSyncHarness(const CSyncHarness&) = delete;
   CSyncHarness& operator=(const CSyncHarness&) = delete;
 
+  // The NumDays setting, and the window of the driver's extract with it.
+  void SetNumDays(int32_t num_days) {
+    num_days_ = num_days;
+    os.SetNumberValue(kHarnessKey, "NumDays", static_cast<uint32_t>(num_days));
+  }
+
   void SetNow(int year, int month, int day, int hour = 10, int minute = 0) {
     os.now = At(year, month, day, hour, minute);
   }
