@@ -74,8 +74,10 @@ class CProfsMonitor : public CSyncMonitor {
   // (the host holds no categories). 0, kErrNoChangeBuffer, kErrConvertToRemote or the sync
   // manager's code.
   int32_t ChangeRemoteRecord(CBaseRecord& record) override;
-  // Fast synchronisation: the handheld's changed records, then the repeating events the host
-  // holds or that were not expanded yet, then the host's changes. 0 or the code that ended it.
+  // Fast synchronisation: the handheld's changed records, then the repeating events whose
+  // occurrences the host holds, then what lies in the window but the host does not hold yet
+  // (repeating events not expanded in this run, records that entered the window), then the host's
+  // changes. A handheld read that fails fails the run. 0 or the code that ended it.
   int32_t FastSync() override;
   // Slow synchronisation: every handheld record, then the host's changes.
   int32_t SlowSync() override;
