@@ -6,6 +6,13 @@
 // with the environment PATH=<HLLPath>; and nothing else, so the script cannot come through the
 // environment: it is the file "driver_script" in the folder word (the user's data folder) or,
 // when that has none, in the HLLPath folder named by PATH.
+//
+// A test driver that says it succeeded when it did not makes the tests pass for the wrong reason:
+// every failure (a file it cannot write, an unknown command, a script it cannot read) ends with a
+// non-zero exit code and a message on standard error.
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,11 +20,13 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #if defined(_WIN32)
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -32,6 +41,7 @@ constexpr char kEmptyExchangeFile[] = "0000";
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 64;
 constexpr int kExitScriptError = 65;
+constexpr int kExitIoError = 74;
 constexpr int kWordCount = 8;  // the program and its seven words
 
 constexpr char kHelp[] =
@@ -41,19 +51,29 @@ constexpr char kHelp[] =
     "is missing, in the folder named by PATH (PATH=<folder>;). One \"key value\" per line; a key\n"
     "may carry a command prefix (\"extract.exit 3\"), which wins over the plain key for that\n"
     "command. Lines starting with # are comments. Keys:\n"
-    "  record PATH        append this run's words and environment to PATH (on Windows its\n"
-    "                     command line too)\n"
+    "  record PATH        append this run's process ID, words and environment to PATH (on\n"
+    "                     Windows its command line too)\n"
     "  sleep_ms N         sleep N milliseconds before doing anything else\n"
+    "  stdout TEXT        print TEXT on standard output\n"
     "  extract_text TEXT  extract: write TEXT into <folder><file> (escapes \\n \\r \\t \\\\)\n"
     "  extract_file PATH  extract: copy PATH into <folder><file>\n"
     "  update_copy PATH   update: copy <folder><file> to PATH (what reached the host)\n"
+    "  update_count PATH  update: count the updates applied, in PATH (a decimal number)\n"
     "  error TEXT         write TEXT (escapes as above) into <folder>conderr.txt\n"
     "  exit N             end with exit code N (default 0)\n"
     "Without a script, or without extract_text/extract_file, extract writes the empty exchange\n"
     "file \"0000\" unless <folder><file> already has content, which it leaves alone; update and\n"
     "install do nothing. Every command then ends with 0.\n"
+    "Files are replaced as a whole (written beside the target and renamed over it), never\n"
+    "written through a link. Exit codes: 64 bad usage, 65 a script that cannot be used, 74 a file\n"
+    "that cannot be read or written (its old content is kept).\n"
     "The driver keeps no host calendar of its own: a host calendar that this driver extracts as\n"
     "empty after a synchronisation reads to the conduit as entries deleted on the host.\n";
+
+const std::set<std::string> kCommands = {"install", "extract", "update"};
+const std::set<std::string> kKeys = {"record",       "sleep_ms",     "stdout",
+                                     "extract_text", "extract_file", "update_copy",
+                                     "update_count", "error",        "exit"};
 
 std::string Unescape(const std::string& text) {
   std::string out;
@@ -68,17 +88,63 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
+bool ParseInt(const std::string& text, long min, long max, long* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  long n = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || n < min || n > max) return false;
+  *value = n;
+  return true;
+}
+
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  return !in.bad();
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  return static_cast<bool>(out);
+// Forces what was written to the open file onto the disk.
+bool SyncFile(std::FILE* f) {
+  if (std::fflush(f) != 0) return false;
+#if defined(_WIN32)
+  return _commit(_fileno(f)) == 0;
+#else
+  return ::fsync(::fileno(f)) == 0;
+#endif
+}
+
+// Replaces `path` with `bytes`: written to a temporary file of this process beside it, synced and
+// renamed over it. On failure the old file stays and *error says why.
+bool ReplaceFile(const std::string& path, const std::string& bytes, std::string* error) {
+  std::string temp = path + ".driver-" + std::to_string(static_cast<long>(::getpid()));
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (f == nullptr) {
+    *error = "cannot create a file beside " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  errno = 0;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && SyncFile(f);
+  ok = std::fclose(f) == 0 && ok;
+  int failure = ok ? 0 : errno;
+#if defined(_WIN32)
+  if (ok && !MoveFileExA(temp.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ok = false;
+    failure = EACCES;
+  }
+#else
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    failure = errno;
+  }
+#endif
+  if (!ok) {
+    *error = "cannot write " + path + ": " + std::strerror(failure);
+    std::remove(temp.c_str());
+  }
+  return ok;
 }
 
 // The folder that the environment's PATH names, without the trailing ";".
@@ -90,28 +156,36 @@ std::string PathFolder() {
   return folder;
 }
 
-// The script's keys for this command: the plain ones, overridden by "<command>.key".
+// The script's keys for this command: the plain ones, overridden by "<command>.key". False with
+// *error for a key or a command prefix that the driver does not know.
 bool LoadScript(const std::string& folder, const std::string& command,
-                std::map<std::string, std::string>* keys) {
+                std::map<std::string, std::string>* keys, std::string* error) {
   std::string text;
-  if (!ReadWholeFile(folder + kScriptName, &text) &&
-      !ReadWholeFile(PathFolder() + kScriptName, &text)) {
-    return true;  // no script: the defaults
+  std::string name = folder + kScriptName;
+  if (!ReadWholeFile(name, &text)) {
+    name = PathFolder() + kScriptName;
+    if (!ReadWholeFile(name, &text)) return true;  // no script: the defaults
   }
   std::map<std::string, std::string> plain, specific;
   std::istringstream lines(text);
   std::string line;
-  while (std::getline(lines, line)) {
+  for (int number = 1; std::getline(lines, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
     size_t blank = line.find(' ');
     std::string key = line.substr(0, blank);
     std::string value = blank == std::string::npos ? "" : line.substr(blank + 1);
     size_t dot = key.find('.');
+    std::string prefix = dot == std::string::npos ? "" : key.substr(0, dot);
+    std::string bare = dot == std::string::npos ? key : key.substr(dot + 1);
+    if (kKeys.count(bare) == 0 || (dot != std::string::npos && kCommands.count(prefix) == 0)) {
+      *error = name + " line " + std::to_string(number) + ": unknown key " + key;
+      return false;
+    }
     if (dot == std::string::npos) {
       plain[key] = value;
-    } else if (key.substr(0, dot) == command) {
-      specific[key.substr(dot + 1)] = value;
+    } else if (prefix == command) {
+      specific[bare] = value;
     }
   }
   *keys = plain;
@@ -127,15 +201,17 @@ bool Record(const std::string& path, int argc, char** argv) {
   // The command line as the process received it, before the C library split it into words.
   std::fprintf(f, "cmdline=%s\n", GetCommandLineA());
 #endif
+  std::fprintf(f, "pid=%d\n", static_cast<int>(::getpid()));
   for (int i = 0; i < argc; ++i) std::fprintf(f, "arg=%s\n", argv[i]);
   for (char** e = environ; *e != nullptr; ++e) std::fprintf(f, "env=%s\n", *e);
   std::fprintf(f, "end\n");
-  return std::fclose(f) == 0;
+  bool ok = SyncFile(f);
+  return std::fclose(f) == 0 && ok;
 }
 
-int Fail(const std::string& message) {
+int Fail(int code, const std::string& message) {
   std::fprintf(stderr, "script_driver: %s\n", message.c_str());
-  return kExitScriptError;
+  return code;
 }
 
 }  // namespace
@@ -143,7 +219,7 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kHelp, stdout);
-    return kExitOk;
+    return std::fflush(stdout) == 0 ? kExitOk : kExitIoError;
   }
   if (argc < 3) {
     std::fputs(kHelp, stderr);
@@ -151,13 +227,27 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   const std::string folder = argv[2];
+  if (kCommands.count(command) == 0) {
+    return Fail(kExitUsage, "unknown command " + command + " (see script_driver --help)");
+  }
 
   std::map<std::string, std::string> keys;
-  LoadScript(folder, command, &keys);
+  std::string error;
+  if (!LoadScript(folder, command, &keys, &error)) return Fail(kExitScriptError, error);
   auto has = [&](const char* key) { return keys.count(key) != 0; };
+  long exit_code = kExitOk;
+  long sleep_ms = 0;
+  if (has("exit") && !ParseInt(keys["exit"], 0, 255, &exit_code)) {
+    return Fail(kExitScriptError,
+                "exit needs a number from 0 to 255, not \"" + keys["exit"] + "\"");
+  }
+  if (has("sleep_ms") && !ParseInt(keys["sleep_ms"], 0, 3600000, &sleep_ms)) {
+    return Fail(kExitScriptError,
+                "sleep_ms needs a number of milliseconds, not \"" + keys["sleep_ms"] + "\"");
+  }
 
   if (has("record") && !Record(keys["record"], argc, argv)) {
-    return Fail("cannot append to " + keys["record"]);
+    return Fail(kExitIoError, "cannot append to " + keys["record"]);
   }
   // A value with a blank shifts the words; the run is recorded above, then refused.
   if (argc != kWordCount) {
@@ -165,14 +255,16 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   const std::string file = folder + argv[3];
-  if (has("sleep_ms")) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(keys["sleep_ms"].c_str())));
+  if (sleep_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(sleep_ms));
+  if (has("stdout")) {
+    std::printf("%s\n", keys["stdout"].c_str());
+    std::fflush(stdout);
   }
   if (command == "extract") {
     std::string content;
     if (has("extract_file")) {
       if (!ReadWholeFile(keys["extract_file"], &content)) {
-        return Fail("cannot read " + keys["extract_file"]);
+        return Fail(kExitIoError, "cannot read " + keys["extract_file"]);
       }
     } else if (has("extract_text")) {
       content = Unescape(keys["extract_text"]);
@@ -180,16 +272,28 @@ int main(int argc, char** argv) {
       std::string existing;
       content = ReadWholeFile(file, &existing) && !existing.empty() ? existing : kEmptyExchangeFile;
     }
-    if (!WriteWholeFile(file, content)) return Fail("cannot write " + file);
-  } else if (command == "update" && has("update_copy")) {
-    std::string content;
-    if (!ReadWholeFile(file, &content)) return Fail("cannot read " + file);
-    if (!WriteWholeFile(keys["update_copy"], content)) {
-      return Fail("cannot write " + keys["update_copy"]);
+    if (!ReplaceFile(file, content, &error)) return Fail(kExitIoError, error);
+  } else if (command == "update") {
+    if (has("update_copy")) {
+      std::string content;
+      if (!ReadWholeFile(file, &content)) return Fail(kExitIoError, "cannot read " + file);
+      if (!ReplaceFile(keys["update_copy"], content, &error)) return Fail(kExitIoError, error);
+    }
+    if (has("update_count")) {
+      std::string text = "0";
+      long count = 0;
+      ReadWholeFile(keys["update_count"], &text);
+      while (!text.empty() && text.back() == '\n') text.pop_back();
+      if (!ParseInt(text, 0, 1000000000, &count)) {
+        return Fail(kExitIoError, keys["update_count"] + " does not hold a count");
+      }
+      if (!ReplaceFile(keys["update_count"], std::to_string(count + 1) + "\n", &error)) {
+        return Fail(kExitIoError, error);
+      }
     }
   }
-  if (has("error") && !WriteWholeFile(folder + kErrorFileName, Unescape(keys["error"]))) {
-    return Fail("cannot write the error file");
+  if (has("error") && !ReplaceFile(folder + kErrorFileName, Unescape(keys["error"]), &error)) {
+    return Fail(kExitIoError, error);
   }
-  return has("exit") ? std::atoi(keys["exit"].c_str()) : kExitOk;
+  return static_cast<int>(exit_code);
 }

@@ -3,6 +3,13 @@
 // build, under Wine, so that both platforms are held to the same log lines.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -66,6 +73,29 @@ std::string Json(int activity, const std::string& text) {
 
 const std::string kFailedLine = Json(22, "Datebook Synchronization Failed");
 
+#if !defined(_WIN32)
+// The process ID that script_driver recorded for its last run, 0 while there is none.
+pid_t RecordedDriverPid(const std::string& record_file) {
+  std::string text = ReadFile(record_file);
+  size_t at = text.rfind("\npid=");
+  return at == std::string::npos ? 0 : atoi(text.c_str() + at + 5);
+}
+
+// True when the process has ended: gone, or a zombie that nobody has reaped yet.
+bool Ended(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+bool EndsWithin(pid_t pid, int ms) {
+  for (int waited = 0; waited < ms && !Ended(pid); waited += 10) usleep(10000);
+  return Ended(pid);
+}
+#endif
+
 class HotSyncConduitTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -114,6 +144,28 @@ class HotSyncConduitTest : public ::testing::Test {
     return data_;
 #endif
   }
+  // Stores a text setting of the conduit as another tool could, without hotsync's checks.
+  void SetTextBehindHotSync(const std::string& name, const std::string& value) {
+#if defined(_WIN32)
+    std::string store = home_ + "/settings.txt";
+    for (char& c : store) c = c == '\\' ? '/' : c;
+    std::string key_path = "Software\\DateBookHotSync\\Stores\\" + store + "\\Conduits\\DateBook";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, key_path.c_str(), 0, KEY_WRITE, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(value.c_str()),
+                                            static_cast<DWORD>(value.size() + 1)));
+    RegCloseKey(key);
+#else
+    std::string file = home_ + "/settings.txt";
+    std::string store = ReadFile(file);
+    size_t at = store.find("\n" + name + "=text:");
+    ASSERT_NE(std::string::npos, at);
+    store.replace(at + 1, store.find('\n', at + 1) - at - 1, name + "=text:" + value);
+    WriteFile(file, store);
+#endif
+  }
   // A path in the home of exactly `length` characters, naming no file.
   std::string MissingPathOfLength(size_t length) const {
     std::string path = home_ + kSeparator;
@@ -149,11 +201,13 @@ TEST_F(HotSyncConduitTest, FailingUpdateIsRetriedAloneAtTheNextSync) {
   EXPECT_NE(0, Run("sync").status);
   EXPECT_EQ("0000", ReadFile(data_ + "update.dat"));
 
-  Script("update.update_copy " + home_ + kSeparator + "applied.dat\n");
+  std::string count = home_ + kSeparator + "count";
+  Script("update.update_copy " + home_ + kSeparator + "applied.dat\nupdate_count " + count + "\n");
   ProgramResult r = Run("sync --json");
   EXPECT_EQ(0, r.status) << r.out;
   EXPECT_EQ((std::vector<std::string>{"update", "update"}), Runs());
   EXPECT_EQ("0000", ReadFile(home_ + kSeparator + "applied.dat"));
+  EXPECT_EQ("1\n", ReadFile(count));  // the failed run applied nothing
   EXPECT_EQ(kMissing, ReadFile(data_ + "update.dat"));
   EXPECT_EQ(kMissing, ReadFile(data_ + "extract.dat"));  // no extract ran
 }
@@ -197,7 +251,8 @@ TEST_F(HotSyncConduitTest, MissingDriverIsReported) {
   EXPECT_EQ(Json(22, "A required file or DLL cannot be found.") + kFailedLine, r.out);
 }
 
-// DriverPath is read into 200 bytes: 199 characters and the terminator fit, 200 do not.
+// DriverPath is read into 200 bytes: 199 characters and the terminator fit, 200 do not. hotsync
+// refuses to store the longer one; stored by another tool, the conduit refuses to read it.
 TEST_F(HotSyncConduitTest, TextSettingMustFitItsBufferWithItsTerminator) {
   struct Case {
     size_t length;
@@ -209,7 +264,8 @@ TEST_F(HotSyncConduitTest, TextSettingMustFitItsBufferWithItsTerminator) {
   };
   for (const Case& c : kCases) {
     std::string path = MissingPathOfLength(c.length);
-    ASSERT_EQ(0, Run("settings set DriverPath " + path).status);
+    EXPECT_EQ(c.length < 200 ? 0 : 2, Run("settings set DriverPath " + path).status);
+    SetTextBehindHotSync("DriverPath", path);
     ASSERT_EQ(path, Setting("DriverPath"));
     EXPECT_EQ(c.first_line + kFailedLine, Run("sync --json").out) << c.length;
   }
@@ -258,6 +314,73 @@ TEST_F(HotSyncConduitTest, ConfigureMapsTheChosenActionToTheNextSyncType) {
     EXPECT_EQ(c.out, r.out) << c.script;
   }
 }
+
+// Whatever the driver prints stays out of the output that JSON readers parse.
+TEST_F(HotSyncConduitTest, DriverOutputStaysOutOfJson) {
+  Script("stdout a stray {line\nextract.exit 3\n");
+  ProgramResult r = Run("sync --json");
+  EXPECT_EQ(Json(22, "Host Communication Error = 3") + kFailedLine, r.out);
+#if !defined(_WIN32)
+  // On POSIX it goes to hotsync's standard error.
+  EXPECT_NE(std::string::npos, ReadFile(home_ + kSeparator + "stderr.txt").find("a stray {line"));
+#endif
+}
+
+TEST_F(HotSyncConduitTest, DriverThatHangsIsStoppedAtTheTimeLimit) {
+  ASSERT_EQ(0, Run("settings set DriverTimeLimit 1").status);
+  Script("extract.sleep_ms 60000\n");
+  auto start = std::chrono::steady_clock::now();
+  ProgramResult r = Run("sync --json");
+  auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+          .count();
+  EXPECT_EQ(1, r.status);
+  EXPECT_LT(seconds, 10);
+  EXPECT_EQ(Json(22,
+                 "The Host Driver did not end within 1 seconds and was stopped (DriverTimeLimit). "
+                 "Date Book") +
+                kFailedLine,
+            r.out);
+#if !defined(_WIN32)
+  pid_t driver = RecordedDriverPid(Record());
+  ASSERT_GT(driver, 0);
+  EXPECT_TRUE(Ended(driver));
+#endif
+}
+
+#if !defined(_WIN32)
+// hotsync interrupted, terminated or killed while its driver runs: the driver ends too, so that
+// the next sync does not start a second driver in the same data folder.
+TEST_F(HotSyncConduitTest, DriverEndsWithAnInterruptedOrKilledHotSync) {
+  Script("extract.sleep_ms 60000\n");
+  for (int signal_number : {SIGINT, SIGTERM, SIGKILL}) {
+    SCOPED_TRACE(signal_number);
+    fs::remove(Record());
+    std::string hotsync = bin_ + "/hotsync";
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int null = open("/dev/null", O_RDWR);
+      dup2(null, 1);
+      dup2(null, 2);
+      execl(hotsync.c_str(), hotsync.c_str(), "--home", home_.c_str(), "--user", kUser, "sync",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    pid_t driver = 0;
+    for (int i = 0; i < 500 && driver == 0; ++i) {
+      driver = RecordedDriverPid(Record());
+      if (driver == 0) usleep(10000);
+    }
+    ASSERT_GT(driver, 0);
+    kill(pid, signal_number);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_TRUE(EndsWithin(driver, 3000));
+  }
+}
+#endif
 
 #if defined(_WIN32)
 // On Windows the settings are registry values under the home's store key, where the conduit reads

@@ -27,8 +27,28 @@ constexpr char kModuleNotFound[] = "A required DLL cannot be found.";
 constexpr char kLoadError[] = "Error loading Host Driver Err = %d.";
 constexpr char kHostCommError[] = "Host Communication Error = %d";
 constexpr char kExitCodeUnreadable[] = "Unable to read the Host Driver's exit code. Err = %d.";
+constexpr char kDriverTimedOut[] =
+    "The Host Driver did not end within %d seconds and was stopped (DriverTimeLimit). Date Book";
+constexpr char kErrorFileRefused[] =
+    "conderr.txt is not a regular file (a link, a pipe or a folder); it was not read. Date Book";
 constexpr char kCommandTooLong[] =
     "The Host Driver command line is longer than 1023 characters. Date Book";
+
+// The log entry is a terminated text shown to a person: a NUL would cut it, and escape sequences
+// would reach the terminal.
+std::string ShowControlBytes(const std::string& text) {
+  std::string shown;
+  for (unsigned char c : text) {
+    if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
+      char hex[5];
+      snprintf(hex, sizeof hex, "\\x%02X", c);
+      shown += hex;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
 
 }  // namespace
 
@@ -81,14 +101,22 @@ bool CHostDriver::RunDriver(const char* command_line) {
     return false;
   }
 
-  // No time limit: a host exchange may legitimately take long, and the sync manager keeps getting
-  // control through the yields.
+  // A host exchange may take long, and the sync manager keeps getting control through the
+  // yields; but a driver that hangs must not hang the HotSync.
+  uint64_t started = os_.MonotonicMs();
   int32_t exit_code = kOsStillActive;
   int32_t read_error = 0;
   do {
     SyncYieldCycles(kDriverYieldCycles);
     os_.Sleep(kDriverPollMs);
     read_error = os_.GetExitCode(process, &exit_code);
+    if (read_error == 0 && exit_code == kOsStillActive && setup_.time_limit_ms != 0 &&
+        os_.MonotonicMs() - started >= setup_.time_limit_ms) {
+      os_.KillProcess(process);
+      os_.CloseProcess(process);
+      LogConduitErrorCode(kDriverTimedOut, static_cast<int32_t>(setup_.time_limit_ms / 1000));
+      return false;
+    }
   } while (read_error == 0 && exit_code == kOsStillActive);
   os_.CloseProcess(process);
 
@@ -108,8 +136,12 @@ void CHostDriver::LogErrorFile() {
   std::string path = std::string(setup_.short_folder) + kErrorFileName;
   std::string text;
   uint64_t file_size = 0;
-  if (!os_.ReadTextFile(path.c_str(), kErrorFileLogLimit, &text, &file_size)) return;
+  if (!os_.ReadTextFile(path.c_str(), kErrorFileLogLimit, &text, &file_size)) {
+    if (os_.FileExists(path.c_str())) LogConduitError(kErrorFileRefused);
+    return;
+  }
   if (text.empty()) return;
+  text = ShowControlBytes(text);
   // A driver that wrote a huge error file must not flood the log or exhaust memory: only the
   // beginning is logged, with a note that says so, still as one entry.
   if (file_size > kErrorFileLogLimit) {

@@ -6,6 +6,8 @@
 // Values are inserted as they are, without quoting, so a value with a blank becomes two words.
 // The driver's whole environment is the given block. While the driver runs the calling thread
 // yields to the sync manager (SyncYieldCycles(100)) and sleeps 250 ms between exit-code checks.
+// A driver that runs longer than the time limit is ended, with every process it started, and the
+// command fails.
 #ifndef DBC_CONDUIT_ENTRY_HOST_DRIVER_H_
 #define DBC_CONDUIT_ENTRY_HOST_DRIVER_H_
 
@@ -34,6 +36,7 @@ struct HostDriverSetup {
   const char* short_folder;  // the data folder's short form, ending with a separator
   const char* environment;   // "NAME=value" strings ending with an empty one
   const char* hll_name;      // last word of every command line
+  uint32_t time_limit_ms;    // how long one command may run; 0: no limit
 };
 
 class CHostDriver {
@@ -48,12 +51,14 @@ class CHostDriver {
                   const char* screen_id);
   bool RunUpdate(const char* file_name, const char* user_id, const char* screen_id);
 
-  // Starts the driver with command_line, waits for its end and judges its exit code; logs the
-  // reason of a failure (not the error file).
+  // Starts the driver with command_line, waits for its end (at most the time limit) and judges
+  // its exit code; logs the reason of a failure (not the error file).
   bool RunDriver(const char* command_line);
 
-  // Logs the error file's text, at most kErrorFileLogLimit bytes of it, as one entry. Nothing when
-  // the file is missing or empty.
+  // Logs the error file's text, at most kErrorFileLogLimit bytes of it, as one entry, with control
+  // bytes other than line breaks and tabs (a NUL, a terminal's escape) shown as "\xHH". Nothing
+  // when the file is missing or empty; a line saying so when it is not a regular file (a link to
+  // another file, a pipe), which is not read.
   void LogErrorFile();
 
  private:

@@ -1,6 +1,9 @@
 // The host driver's command lines, environment, waiting, exit codes and error file.
 #include "conduit/entry/host_driver.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,7 +22,7 @@ class HostDriverTest : public ::testing::Test {
   HostDriverTest()
       : folder_(dir_.DataFolder()),
         driver_(os_,
-                HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "HOSTCAL"}) {
+                HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "HOSTCAL", 0}) {
     entry_test::StartLogRun();
   }
   void Script(int32_t create_error, int32_t exit_code, int32_t polls_running = 0) {
@@ -83,7 +86,8 @@ TEST_F(HostDriverTest, OutcomesOfARun) {
     DeviceResetYieldCount();
     CFakeOsServices os;
     os.scripts.push_back(CFakeOsServices::Script{c.create_error, c.exit_code, c.polls_running});
-    CHostDriver driver(os, HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "P"});
+    CHostDriver driver(os,
+                       HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "P", 0});
     entry_test::StartLogRun();
     EXPECT_EQ(c.line == nullptr, driver.RunUpdate("update.dat", "jdoe", "S"));
     EXPECT_EQ(c.line ? std::vector<Line>{Err(c.line)} : std::vector<Line>{}, LogLines());
@@ -153,7 +157,7 @@ TEST_F(HostDriverTest, LongestPossibleLineRunsAndAnOverlongOneIsRefused) {
   const std::string file(255, 'n');
   const std::string user(39, 'u'), screen(19, 's'), hll_name(49, 'h');
   CHostDriver longest(os_, HostDriverSetup{driver_path.c_str(), short_folder.c_str(), kEnvironment,
-                                           hll_name.c_str()});
+                                           hll_name.c_str(), 0});
   EXPECT_TRUE(longest.RunExtract(file.c_str(), user.c_str(), -2147483647 - 1, screen.c_str()));
   ASSERT_EQ(1u, os_.launches.size());
   EXPECT_EQ(driver_path + " extract " + short_folder + " " + file + " " + user + " -2147483648 " +
@@ -161,11 +165,72 @@ TEST_F(HostDriverTest, LongestPossibleLineRunsAndAnOverlongOneIsRefused) {
             os_.launches[0].command_line);
 
   std::string long_name(900, 'n');
-  CHostDriver driver(os_, HostDriverSetup{driver_path.c_str(), folder_.c_str(), kEnvironment, "P"});
+  CHostDriver driver(os_,
+                     HostDriverSetup{driver_path.c_str(), folder_.c_str(), kEnvironment, "P", 0});
   EXPECT_FALSE(driver.RunExtract(long_name.c_str(), "jdoe", 30, "SCR1"));
   EXPECT_EQ(1u, os_.launches.size());
   EXPECT_EQ(std::vector<Line>{Err(
                 "The Host Driver command line is longer than 1023 characters. Date Book")},
+            LogLines());
+}
+
+// A driver that hangs is ended, with what it started, once the time limit is over, and the
+// command fails with a line that says so; one that ends in time, or runs without a limit, is not.
+TEST_F(HostDriverTest, DriverPastTheTimeLimitIsEndedAndTheCommandFails) {
+  const Line kStopped = Err(
+      "The Host Driver did not end within 1 seconds and was stopped (DriverTimeLimit). Date Book");
+  struct Case {
+    uint32_t limit_ms;
+    int32_t polls_running;
+    bool ok;
+    size_t sleeps;
+  };
+  const Case kCases[] = {
+      {1000, 3, true, 4},   // the fourth check, at the limit, finds it ended
+      {1000, 4, false, 4},  // still running at the limit
+      {1000, 1000000, false, 4},
+      {0, 40, true, 41},  // no limit
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.polls_running);
+    CFakeOsServices os;
+    os.scripts.push_back(CFakeOsServices::Script{0, 0, c.polls_running});
+    CHostDriver driver(
+        os, HostDriverSetup{"/opt/drv/hostdrv", folder_.c_str(), kEnvironment, "P", c.limit_ms});
+    entry_test::StartLogRun();
+    EXPECT_EQ(c.ok, driver.RunUpdate("update.dat", "jdoe", "S"));
+    EXPECT_EQ(c.ok ? std::vector<Line>{} : std::vector<Line>{kStopped}, LogLines());
+    EXPECT_EQ(c.ok ? 0u : 1u, os.kills.size());
+    EXPECT_EQ(c.sleeps, os.sleeps.size());
+  }
+}
+
+// The error file is shown, never followed: a link could lead to any file of the user, a pipe
+// would hang the HotSync; a NUL would cut the text and escape sequences would reach a terminal.
+TEST_F(HostDriverTest, ErrorFileIsReadOnlyAsARegularFileWithControlBytesShown) {
+  const std::string error_file = folder_ + "conderr.txt";
+  const Line kRefused = Err(
+      "conderr.txt is not a regular file (a link, a pipe or a folder); it was not read. Date Book");
+  entry_test::WriteFile(dir_.Path("secret"), "password");
+  std::filesystem::create_symlink(dir_.Path("secret"), error_file);
+  Script(0, 3);
+  EXPECT_FALSE(driver_.RunUpdate("update.dat", "jdoe", "SCR1"));
+  EXPECT_EQ((std::vector<Line>{Err("Host Communication Error = 3"), kRefused}), LogLines());
+
+  std::filesystem::remove(error_file);
+  ASSERT_EQ(0, mkfifo(error_file.c_str(), 0600));
+  entry_test::StartLogRun();
+  Script(0, 3);
+  EXPECT_FALSE(driver_.RunUpdate("update.dat", "jdoe", "SCR1"));
+  EXPECT_EQ((std::vector<Line>{Err("Host Communication Error = 3"), kRefused}), LogLines());
+
+  std::filesystem::remove(error_file);
+  entry_test::WriteFile(error_file, std::string("a\0b\x1b[2J\x07z\r\nnext\tline\x7f", 21));
+  entry_test::StartLogRun();
+  Script(0, 3);
+  EXPECT_FALSE(driver_.RunUpdate("update.dat", "jdoe", "SCR1"));
+  EXPECT_EQ((std::vector<Line>{Err("Host Communication Error = 3"),
+                               Err("a\\x00b\\x1B[2J\\x07z\nnext\tline\\x7F")}),
             LogLines());
 }
 

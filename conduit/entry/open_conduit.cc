@@ -28,6 +28,16 @@ constexpr char kUserNameTooLong[] =
     "The HotSync user name is longer than the 39 characters of a host user ID; set UserID in "
     "the conduit's settings. Date Book";
 constexpr char kEnvironmentTooLong[] = "The Host Driver environment is too long. Date Book";
+constexpr char kCannotFlush[] =
+    "Unable to delete the backup file, its category list or update.dat for FlushBackup. Date Book";
+constexpr char kUpdateNotDeletable[] =
+    "update.dat cannot be deleted once applied (is the data folder read-only?); it was not "
+    "applied, so that it is not applied twice. Date Book";
+constexpr char kAppliedUpdateNotDeleted[] =
+    "The Host Driver applied update.dat, but it cannot be deleted; delete it before the next "
+    "HotSync, which would apply it again. Date Book";
+constexpr char kCannotCopyExtract[] = "Unable to copy the desktop file to extract.dat. Date Book";
+constexpr char kCannotMoveToUpdate[] = "Unable to rename the desktop file to update.dat. Date Book";
 
 // A text field of the sync properties, or false when it has no terminator inside its field.
 bool PropsText(const char (&field)[kPropsTextSize], std::string* out) {
@@ -41,6 +51,28 @@ bool PropsText(const char (&field)[kPropsTextSize], std::string* out) {
 bool IsPlainFileName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find_first_of("/\\") == std::string::npos;
+}
+
+// Deletes the file; a file that was not there counts as deleted.
+bool DeleteIfPresent(COsServices& os, const std::string& path) {
+  return os.DeleteFile(path.c_str()) || !os.FileExists(path.c_str());
+}
+
+// Applies the update file and deletes it. An update file that would stay after the host applied
+// it would be applied again at the next synchronisation, so one that cannot be deleted is not
+// applied at all.
+bool ApplyUpdate(COsServices& os, CHostDriver& driver, const std::string& update_file,
+                 const char* user_id, const char* screen_id) {
+  if (!os.CanDeleteFile(update_file.c_str())) {
+    LogConduitError(kUpdateNotDeletable);
+    return false;
+  }
+  if (!driver.RunUpdate(kUpdateFileName, user_id, screen_id)) return false;
+  if (!DeleteIfPresent(os, update_file)) {
+    LogConduitError(kAppliedUpdateNotDeleted);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -104,10 +136,14 @@ int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_contex
   const std::string desktop_file = data_folder + local_file_name;
   const std::string update_file = data_folder + kUpdateFileName;
   if (settings.flush_backup != 0) {
-    // Missing files are fine: the request is only that neither is used again.
-    os.DeleteFile((data_folder + BackupFileName(local_file_name)).c_str());
-    os.DeleteFile((data_folder + CategoryListFileName(local_file_name)).c_str());
-    os.DeleteFile(update_file.c_str());
+    // Missing files are fine: the request is only that none is used again. A pending update that
+    // stayed would be applied below, though the user asked to discard it.
+    bool backup_gone = DeleteIfPresent(os, data_folder + BackupFileName(local_file_name));
+    bool categories_gone = DeleteIfPresent(os, data_folder + CategoryListFileName(local_file_name));
+    if (!DeleteIfPresent(os, update_file) || !backup_gone || !categories_gone) {
+      LogConduitError(kCannotFlush);
+      return fail();
+    }
     if (!ResetFlushBackup(os, props.registry_root, registry_path.c_str())) return fail();
   }
 
@@ -131,8 +167,13 @@ int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_contex
     return fail();
   }
 
+  // Milliseconds in 32 bits: a limit of more than about 49 days is as good as none, and must not
+  // wrap round to a short one.
+  constexpr int32_t kLongestTimeLimit = 4294967;
+  int32_t time_limit = std::min(settings.driver_time_limit, kLongestTimeLimit);
   CHostDriver driver(
-      os, HostDriverSetup{settings.driver_path, short_folder, environment, settings.hll_name});
+      os, HostDriverSetup{settings.driver_path, short_folder, environment, settings.hll_name,
+                          static_cast<uint32_t>(time_limit) * 1000});
 
   if (settings.install[0] != '\0') {
     if (!driver.RunInstall(settings.install)) return fail();
@@ -142,8 +183,7 @@ int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_contex
   // An update file left behind means the host has not seen the last synchronisation's result:
   // apply it first and synchronise at the next call, so that no change is lost or applied twice.
   if (os.FileExists(update_file.c_str())) {
-    if (!driver.RunUpdate(kUpdateFileName, user_id.c_str(), settings.screen_id)) return fail();
-    os.DeleteFile(update_file.c_str());
+    if (!ApplyUpdate(os, driver, update_file, user_id.c_str(), settings.screen_id)) return fail();
     return kOk;
   }
 
@@ -160,14 +200,19 @@ int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_contex
                          settings.screen_id)) {
     return fail();
   }
-  os.CopyFile(desktop_file.c_str(), (data_folder + kExtractFileName).c_str());
+  if (!os.CopyFile(desktop_file.c_str(), (data_folder + kExtractFileName).c_str())) {
+    LogConduitError(kCannotCopyExtract);
+    return fail();
+  }
 
   result = monitor->Execute();
   if (result != kOk) return fail();
 
-  os.MoveFile(desktop_file.c_str(), update_file.c_str());
-  if (!driver.RunUpdate(kUpdateFileName, user_id.c_str(), settings.screen_id)) return fail();
-  os.DeleteFile(update_file.c_str());
+  if (!os.MoveFile(desktop_file.c_str(), update_file.c_str())) {
+    LogConduitError(kCannotMoveToUpdate);
+    return fail();
+  }
+  if (!ApplyUpdate(os, driver, update_file, user_id.c_str(), settings.screen_id)) return fail();
   monitor.reset();
   return kOk;
 }

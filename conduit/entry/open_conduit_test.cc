@@ -416,6 +416,89 @@ TEST_F(OpenConduitSyncTest, UnreadableSystemInformationAnswersItsCode) {
   EXPECT_EQ(std::vector<Line>{kFailed}, LogLines());
 }
 
+// --- Files that cannot be deleted, copied or moved ---
+
+using FileOp = CFakeOsServices::FileOp;
+
+// A pending update in a folder where it cannot be deleted is not applied: once applied it would
+// stay and be applied again at every sync.
+TEST_F(OpenConduitTest, PendingUpdateThatCannotBeDeletedIsNotApplied) {
+  const Line kNotDeletable =
+      Err("update.dat cannot be deleted once applied (is the data folder read-only?); it was not "
+          "applied, so that it is not applied twice. Date Book");
+  WriteFile(Data("update.dat"), "0000");
+  os_.FailFileOperation(FileOp::kCanDelete, "update.dat");
+  os_.FailFileOperation(FileOp::kDelete, "update.dat");
+  for (int run = 0; run < 2; ++run) {
+    entry_test::StartLogRun();
+    EXPECT_EQ(kOk, Run());
+    EXPECT_EQ((std::vector<Line>{kNotDeletable, kFailed}), LogLines());
+    EXPECT_TRUE(os_.launches.empty());
+    EXPECT_EQ("0000", ReadFile(Data("update.dat")));
+  }
+  os_.ClearFileFaults();
+  entry_test::StartLogRun();
+  EXPECT_EQ(kOk, Run());
+  EXPECT_EQ(std::vector<std::string>{"update"}, Commands());
+  EXPECT_EQ(kMissing, ReadFile(Data("update.dat")));
+  EXPECT_TRUE(LogLines().empty());
+}
+
+TEST_F(OpenConduitTest, AppliedUpdateThatCannotBeDeletedFailsTheRun) {
+  WriteFile(Data("update.dat"), "0000");
+  os_.FailFileOperation(FileOp::kDelete, "update.dat");
+  EXPECT_EQ(kOk, Run());
+  EXPECT_EQ(std::vector<std::string>{"update"}, Commands());
+  EXPECT_EQ((std::vector<Line>{Err("The Host Driver applied update.dat, but it cannot be deleted; "
+                                   "delete it before the next HotSync, which would apply it "
+                                   "again. Date Book"),
+                               kFailed}),
+            LogLines());
+}
+
+// A FlushBackup that cannot delete the pending update must not go on to apply it.
+TEST_F(OpenConduitTest, FlushBackupThatCannotDeleteFailsTheRun) {
+  os_.SetNumberValue(kKey, "FlushBackup", 1);
+  WriteFile(Data("update.dat"), "0000");
+  os_.FailFileOperation(FileOp::kDelete, "update.dat");
+  EXPECT_EQ(kOk, Run());
+  EXPECT_EQ((std::vector<Line>{Err("Unable to delete the backup file, its category list or "
+                                   "update.dat for FlushBackup. Date Book"),
+                               kFailed}),
+            LogLines());
+  EXPECT_TRUE(os_.launches.empty());
+  EXPECT_EQ(1u, os_.NumberValue(kKey, "FlushBackup"));  // the request stands
+}
+
+TEST_F(OpenConduitSyncTest, FailedCopyToTheExtractFileFailsTheRun) {
+  os_.FailFileOperation(FileOp::kCopy, "extract.dat");
+  EXPECT_EQ(kOk, Run());
+  EXPECT_EQ((std::vector<Line>{Err("Unable to copy the desktop file to extract.dat. Date Book"),
+                               kFailed}),
+            LogLines());
+  EXPECT_EQ(std::vector<std::string>{"extract"}, Commands());
+  EXPECT_EQ(0, g_trace.runs);
+}
+
+TEST_F(OpenConduitSyncTest, FailedMoveToTheUpdateFileFailsTheRun) {
+  os_.FailFileOperation(FileOp::kMove, "update.dat");
+  EXPECT_EQ(kOk, Run());
+  EXPECT_EQ((std::vector<Line>{Err("Unable to rename the desktop file to update.dat. Date Book"),
+                               kFailed}),
+            LogLines());
+  EXPECT_EQ(std::vector<std::string>{"extract"}, Commands());
+  EXPECT_EQ("0000", ReadFile(Data("datebook.dat")));
+}
+
+TEST_F(OpenConduitTest, DriverTimeLimitSettingReachesTheDriver) {
+  os_.SetNumberValue(kKey, "DriverTimeLimit", 2);
+  os_.scripts.push_back(CFakeOsServices::Script{0, 0, 1000000});
+  EXPECT_EQ(kOk, Run());
+  EXPECT_EQ(1u, os_.kills.size());
+  EXPECT_EQ(8u, os_.sleeps.size());  // 2 seconds of 250 ms checks
+  EXPECT_EQ(kFailed, LogLines().back());
+}
+
 TEST(SyncWindowTest, RunsFromMidnightToMidnightOnTheLocalCalendar) {
   setenv("TZ", "Europe/Berlin", 1);
   tzset();

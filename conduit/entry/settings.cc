@@ -15,6 +15,8 @@ constexpr char kCannotReadNumDays[] =
     "Unable to read Number of Days to Sync in registry. Date Book";
 constexpr char kCannotReadInstall[] = "Unable to read Install path in registry. Date Book";
 constexpr char kCannotReadScreenId[] = "Unable to read screen ID in registry. Date Book";
+constexpr char kBadDriverTimeLimit[] =
+    "DriverTimeLimit in registry is negative; set 0 (no limit) or a number of seconds. Date Book";
 constexpr char kCannotResetFlushBackup[] = "Unable to reset FlushBackup key in registry. Date Book";
 constexpr char kCannotResetInstall[] = "Unable to reset Install key in registry. Date Book";
 
@@ -96,6 +98,12 @@ bool ReadConduitSettings(COsServices& os, SettingsKey root, const char* path,
   }
   if (!ReadText(os, key, kValueScreenId, settings->screen_id, sizeof settings->screen_id)) {
     LogConduitError(kCannotReadScreenId);
+    return false;
+  }
+  if (!ReadNumber(os, key, kValueDriverTimeLimit, &settings->driver_time_limit)) {
+    settings->driver_time_limit = kDefaultDriverTimeLimit;
+  } else if (settings->driver_time_limit < 0) {
+    LogConduitError(kBadDriverTimeLimit);
     return false;
   }
   return true;

@@ -30,6 +30,12 @@ constexpr char kValueHllName[] = "HLLName";
 constexpr char kValueNumDays[] = "NumDays";
 constexpr char kValueInstall[] = "Install";
 constexpr char kValueScreenId[] = "ScreenID";
+constexpr char kValueDriverTimeLimit[] = "DriverTimeLimit";
+
+// How long one host driver command may run, in seconds, when DriverTimeLimit is not set. Host
+// exchanges can be slow, so the limit is generous; it is there so that a driver that hangs
+// cannot hang the HotSync for ever.
+constexpr int32_t kDefaultDriverTimeLimit = 600;
 
 struct ConduitSettings {
   int32_t user_mode = 0;     // 0: the host user ID comes from UserID (or the user name when empty)
@@ -41,10 +47,12 @@ struct ConduitSettings {
   int32_t num_days = 0;                    // days to synchronise from 00:00 today
   char install[kInstallSize] = {};         // non-empty: run the install command once
   char screen_id[kScreenIdSize] = {};
+  int32_t driver_time_limit = kDefaultDriverTimeLimit;  // seconds; 0: no limit
 };
 
 // Reads the settings from the key `path` below `root` into *settings. UserMode and FlushBackup are
-// 0 when missing; UserID is read only when UserMode is 0; every other value must exist.
+// 0 when missing; UserID is read only when UserMode is 0; DriverTimeLimit is
+// kDefaultDriverTimeLimit when missing and must not be negative; every other value must exist.
 bool ReadConduitSettings(COsServices& os, SettingsKey root, const char* path,
                          ConduitSettings* settings);
 

@@ -153,6 +153,36 @@ TEST_F(SettingsTest, TextsAtAndBeyondTheirBufferSize) {
   ASSERT_TRUE(Read());
 }
 
+// DriverTimeLimit is optional: a generous default when missing, 0 for no limit, never negative.
+TEST_F(SettingsTest, DriverTimeLimit) {
+  struct Case {
+    bool present;
+    int32_t value;
+    bool ok;
+    int32_t read;
+  };
+  const Case kCases[] = {
+      {false, 0, true, 600}, {true, 0, true, 0}, {true, 45, true, 45}, {true, -1, false, 0}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.value);
+    if (c.present) {
+      os_.SetNumberValue(kKey, "DriverTimeLimit", static_cast<uint32_t>(c.value));
+    } else {
+      os_.EraseValue(kKey, "DriverTimeLimit");
+    }
+    entry_test::StartLogRun();
+    EXPECT_EQ(c.ok, Read());
+    if (c.ok) {
+      EXPECT_EQ(c.read, settings_.driver_time_limit);
+      EXPECT_TRUE(LogLines().empty());
+    } else {
+      EXPECT_EQ(std::vector<Line>{Err("DriverTimeLimit in registry is negative; set 0 (no "
+                                      "limit) or a number of seconds. Date Book")},
+                LogLines());
+    }
+  }
+}
+
 TEST_F(SettingsTest, NumberLongerThanFourBytesFails) {
   os_.SetTextValue(kKey, "NumDays", "1234");  // five bytes with the terminator
   EXPECT_FALSE(Read());

@@ -30,7 +30,9 @@ void CFakeOsServices::EraseValue(const std::string& key, const std::string& name
   keys_[key].erase(name);
 }
 
-void CFakeOsServices::AddKey(const std::string& key) { keys_[key]; }
+void CFakeOsServices::AddKey(const std::string& key) {
+  keys_[key];
+}
 
 bool CFakeOsServices::HasValue(const std::string& key, const std::string& name) const {
   auto k = keys_.find(key);
@@ -81,8 +83,7 @@ void CFakeOsServices::CloseKey(SettingsKey key) {
   }
 }
 
-int32_t CFakeOsServices::ReadValue(SettingsKey key, const char* name, void* buffer,
-                                   uint32_t size) {
+int32_t CFakeOsServices::ReadValue(SettingsKey key, const char* name, void* buffer, uint32_t size) {
   auto* opened = reinterpret_cast<OpenedKey*>(key);
   auto k = keys_.find(opened->path);
   if (k == keys_.end()) return kFakeNotFound;
@@ -139,3 +140,43 @@ int32_t CFakeOsServices::GetExitCode(ProcessHandle process, int32_t* exit_code) 
 }
 
 void CFakeOsServices::CloseProcess(ProcessHandle /*process*/) {}
+
+void CFakeOsServices::KillProcess(ProcessHandle process) {
+  kills.push_back(process);
+  Script& script = running_.at(static_cast<size_t>(process) - 1);
+  script.polls_running = 0;
+  script.exit_code = kKilledExitCode;
+}
+
+void CFakeOsServices::FailFileOperation(FileOp op, const std::string& file_name) {
+  file_faults_.emplace_back(op, file_name);
+}
+
+bool CFakeOsServices::FileOpFails(FileOp op, const char* path, const char* other_path) const {
+  auto named = [](const char* p, const std::string& name) {
+    if (p == nullptr) return false;
+    std::string full = p;
+    size_t slash = full.find_last_of('/');
+    return full.substr(slash == std::string::npos ? 0 : slash + 1) == name;
+  };
+  for (const auto& [fault_op, name] : file_faults_) {
+    if (fault_op == op && (named(path, name) || named(other_path, name))) return true;
+  }
+  return false;
+}
+
+bool CFakeOsServices::DeleteFile(const char* path) {
+  return !FileOpFails(FileOp::kDelete, path) && CPosixOsServices::DeleteFile(path);
+}
+
+bool CFakeOsServices::CanDeleteFile(const char* path) {
+  return !FileOpFails(FileOp::kCanDelete, path) && CPosixOsServices::CanDeleteFile(path);
+}
+
+bool CFakeOsServices::CopyFile(const char* from, const char* to) {
+  return !FileOpFails(FileOp::kCopy, from, to) && CPosixOsServices::CopyFile(from, to);
+}
+
+bool CFakeOsServices::MoveFile(const char* from, const char* to) {
+  return !FileOpFails(FileOp::kMove, from, to) && CPosixOsServices::MoveFile(from, to);
+}

@@ -1,6 +1,7 @@
 // Fakes of the operating-system services for tests: settings in memory, scripted processes that
 // are recorded, and a clock and a sleep that the test controls. Files and string resources are
-// the real ones (tests work in temporary folders).
+// the real ones (tests work in temporary folders), but a chosen file operation can be made to
+// fail.
 #ifndef DBC_CONDUIT_PLATFORM_FAKE_OS_SERVICES_H_
 #define DBC_CONDUIT_PLATFORM_FAKE_OS_SERVICES_H_
 
@@ -8,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "conduit/platform/posix_os_services.h"
@@ -52,10 +54,22 @@ class CFakeOsServices : public CPosixOsServices {
   };
   std::vector<Launch> launches;
   int32_t exit_code_reads = 0;
+  // The handles that KillProcess ended, in order. A killed process exits with kKilledExitCode.
+  std::vector<ProcessHandle> kills;
+  static constexpr int32_t kKilledExitCode = 137;
 
   // --- Time ---
   int32_t now = 0;
-  std::vector<uint32_t> sleeps;  // each Sleep's milliseconds; the clock does not move
+  std::vector<uint32_t> sleeps;  // each Sleep's milliseconds; Now() does not move
+  uint64_t monotonic_ms = 0;     // MonotonicMs(); each Sleep moves it on
+
+  // --- Files ---
+  enum class FileOp { kDelete, kCanDelete, kCopy, kMove };
+  // From now on every `op` on a file named `file_name` (the last part of a path it is given,
+  // either one for copy and move) fails, as it would in a read-only folder; the real operation
+  // does not run. Every file operation passes FileOpFails first.
+  void FailFileOperation(FileOp op, const std::string& file_name);
+  void ClearFileFaults() { file_faults_.clear(); }
 
   int32_t OpenKey(SettingsKey root, const char* path, bool for_write, SettingsKey* key) override;
   void CloseKey(SettingsKey key) override;
@@ -66,8 +80,17 @@ class CFakeOsServices : public CPosixOsServices {
                         ProcessHandle* process) override;
   int32_t GetExitCode(ProcessHandle process, int32_t* exit_code) override;
   void CloseProcess(ProcessHandle process) override;
-  void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+  void KillProcess(ProcessHandle process) override;
+  void Sleep(uint32_t milliseconds) override {
+    sleeps.push_back(milliseconds);
+    monotonic_ms += milliseconds;
+  }
   int32_t Now() override { return now; }
+  uint64_t MonotonicMs() override { return monotonic_ms; }
+  bool DeleteFile(const char* path) override;
+  bool CanDeleteFile(const char* path) override;
+  bool CopyFile(const char* from, const char* to) override;
+  bool MoveFile(const char* from, const char* to) override;
 
  private:
   struct OpenedKey {
@@ -77,6 +100,9 @@ class CFakeOsServices : public CPosixOsServices {
   SettingsKey root_ = reinterpret_cast<SettingsKey>(&keys_);
   std::vector<std::unique_ptr<OpenedKey>> opened_;
   std::vector<Script> running_;  // scripts of launched processes, by handle - 1
+  std::vector<std::pair<FileOp, std::string>> file_faults_;
+
+  bool FileOpFails(FileOp op, const char* path, const char* other_path = nullptr) const;
 };
 
 #endif  // DBC_CONDUIT_PLATFORM_FAKE_OS_SERVICES_H_

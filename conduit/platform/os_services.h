@@ -50,6 +50,10 @@ class COsServices {
   // is, for the program to split). environment is a block of NUL-terminated
   // "NAME=value" strings ending with an empty string; it is the child's whole environment. Answers
   // 0 and sets *process, or the creation error (kOsErrFileNotFound when the program is missing).
+  // The child inherits no handles: its input is empty and its output goes to the caller's error
+  // output, so that nothing it prints mixes with the caller's own output. It and the processes it
+  // starts form a group that KillProcess ends, and that ends when the caller is interrupted,
+  // terminated or killed.
   virtual int32_t CreateProcess(const char* command_line, const char* environment,
                                 ProcessHandle* process) = 0;
   // Sets *exit_code to the process's exit code, kOsStillActive while it runs; a process killed by
@@ -58,15 +62,25 @@ class COsServices {
   virtual int32_t GetExitCode(ProcessHandle process, int32_t* exit_code) = 0;
   // Releases the handle (waiting for a finished child so that it leaves no zombie).
   virtual void CloseProcess(ProcessHandle process) = 0;
+  // Ends a running process and every process it started, and waits for its end; afterwards
+  // GetExitCode reports a code that is neither 0 nor kOsStillActive. The handle stays to be
+  // closed.
+  virtual void KillProcess(ProcessHandle process) = 0;
 
   // --- Time ---
   virtual void Sleep(uint32_t milliseconds) = 0;
   // Seconds since 1 January 1970 UTC.
   virtual int32_t Now() = 0;
+  // Milliseconds on a clock that never goes back, for measuring how long something takes.
+  virtual uint64_t MonotonicMs() = 0;
 
   // --- Files --- (true on success)
   virtual bool DeleteFile(const char* path) = 0;
-  // Copies, replacing an existing target.
+  // Whether DeleteFile could delete the file now (its folder lets files be removed).
+  virtual bool CanDeleteFile(const char* path) = 0;
+  // Copies, replacing an existing target: the copy is written under a temporary name beside the
+  // target and renamed over it, so a target that is a symbolic link is replaced, never written
+  // through, and a failed copy leaves the old target.
   virtual bool CopyFile(const char* from, const char* to) = 0;
   // Moves (renames); fails when the target exists.
   virtual bool MoveFile(const char* from, const char* to) = 0;
@@ -76,7 +90,8 @@ class COsServices {
   // result, or 0 when it does not fit or fails.
   virtual uint32_t GetShortPath(const char* path, char* out, uint32_t size) = 0;
   // Reads at most max_bytes bytes of the file as text (CR LF read as LF) into *text and its
-  // length in bytes into *file_size. Answers false when the file cannot be opened.
+  // length in bytes into *file_size. Answers false, without blocking, when the file cannot be
+  // opened or is not a regular file (a symbolic link, a pipe, a device, a folder).
   virtual bool ReadTextFile(const char* path, uint64_t max_bytes, std::string* text,
                             uint64_t* file_size) = 0;
 

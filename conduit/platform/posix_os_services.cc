@@ -1,7 +1,8 @@
 #include "conduit/platform/posix_os_services.h"
 
+#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -19,34 +21,6 @@
 #include "sdk/settings_store.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-constexpr int32_t kOsErrAccessDenied = 5;
-constexpr int32_t kOsErrBadExeFormat = 193;
-
-struct ChildProcess {
-  pid_t pid;
-  bool reaped;
-  int32_t exit_code;
-};
-
-int32_t MapSpawnError(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return kOsErrFileNotFound;
-    case EACCES:
-    case EPERM:
-      return kOsErrAccessDenied;
-    case ENOEXEC:
-      return kOsErrBadExeFormat;
-    default:
-      return error;
-  }
-}
-
-}  // namespace
 
 std::vector<std::string> SplitCommandLine(const char* command_line) {
   std::vector<std::string> words;
@@ -95,64 +69,6 @@ int32_t CPosixOsServices::SetText(SettingsKey key, const char* name, const char*
   return SettingsSetText(key, name, text, length);
 }
 
-int32_t CPosixOsServices::CreateProcess(const char* command_line, const char* environment,
-                                        ProcessHandle* process) {
-  *process = 0;
-  std::vector<std::string> words = SplitCommandLine(command_line);
-  if (words.empty()) return kOsErrFileNotFound;
-  std::vector<std::string> env = SplitEnvironmentBlock(environment);
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  pid_t pid = 0;
-  // A program named without a folder is looked for in the host's PATH, as the system's own
-  // process creation does; the child's environment plays no part in the search.
-  int error = words[0].find('/') == std::string::npos
-                  ? posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data())
-                  : posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data());
-  if (error != 0) return MapSpawnError(error);
-  *process = reinterpret_cast<ProcessHandle>(new ChildProcess{pid, false, 0});
-  return 0;
-}
-
-int32_t CPosixOsServices::GetExitCode(ProcessHandle process, int32_t* exit_code) {
-  auto* child = reinterpret_cast<ChildProcess*>(process);
-  if (child == nullptr) return -1;
-  if (!child->reaped) {
-    int status = 0;
-    pid_t got = waitpid(child->pid, &status, WNOHANG);
-    if (got == 0) {
-      *exit_code = kOsStillActive;
-      return 0;
-    }
-    if (got < 0) return errno;
-    child->reaped = true;
-    if (WIFEXITED(status)) {
-      child->exit_code = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-      child->exit_code = 128 + WTERMSIG(status);
-    } else {
-      child->exit_code = -1;
-    }
-  }
-  *exit_code = child->exit_code;
-  return 0;
-}
-
-void CPosixOsServices::CloseProcess(ProcessHandle process) {
-  auto* child = reinterpret_cast<ChildProcess*>(process);
-  if (child == nullptr) return;
-  if (!child->reaped) {
-    int status = 0;
-    waitpid(child->pid, &status, WNOHANG);
-  }
-  delete child;
-}
-
 void CPosixOsServices::Sleep(uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
@@ -167,9 +83,48 @@ bool CPosixOsServices::DeleteFile(const char* path) {
   return fs::remove(path, ec);
 }
 
+bool CPosixOsServices::CanDeleteFile(const char* path) {
+  // Deleting a file changes its folder, so the folder must let this process write and enter it.
+  std::string folder = fs::path(path).parent_path().string();
+  return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+}
+
 bool CPosixOsServices::CopyFile(const char* from, const char* to) {
-  std::error_code ec;
-  return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  int in = ::open(from, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (in < 0) return false;
+  struct stat st;
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  std::string temp = std::string(to) + ".tmp-XXXXXX";
+  int out = ::mkstemp(temp.data());
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  bool ok = ::fchmod(out, st.st_mode & 0777) == 0;
+  char chunk[65536];
+  while (ok) {
+    ssize_t n = ::read(in, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    for (ssize_t done = 0; ok && done < n;) {
+      ssize_t w = ::write(out, chunk + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      ok = w > 0;
+      done += w > 0 ? w : 0;
+    }
+  }
+  ok = ok && ::fsync(out) == 0;
+  ok = (::close(out) == 0) && ok;
+  ::close(in);
+  if (ok && ::rename(temp.c_str(), to) == 0) return true;
+  ::unlink(temp.c_str());
+  return false;
 }
 
 bool CPosixOsServices::MoveFile(const char* from, const char* to) {
@@ -194,20 +149,25 @@ uint32_t CPosixOsServices::GetShortPath(const char* path, char* out, uint32_t si
 bool CPosixOsServices::ReadTextFile(const char* path, uint64_t max_bytes, std::string* text,
                                     uint64_t* file_size) {
   text->clear();
-  std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  std::error_code ec;
-  uintmax_t size = fs::file_size(path, ec);
-  *file_size = ec ? 0 : size;
+  // Not through a link (it could lead to any file of the user), and never waiting on a pipe.
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  *file_size = static_cast<uint64_t>(st.st_size);
   std::string raw;
   char chunk[4096];
   while (raw.size() < max_bytes) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, max_bytes - raw.size()));
-    size_t n = std::fread(chunk, 1, want, f);
-    if (n == 0) break;
-    raw.append(chunk, n);
+    ssize_t n = ::read(fd, chunk, want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    raw.append(chunk, static_cast<size_t>(n));
   }
-  std::fclose(f);
+  ::close(fd);
   // Text mode: a CR LF pair reads as one LF.
   text->reserve(raw.size());
   for (size_t i = 0; i < raw.size(); ++i) {

@@ -7,7 +7,8 @@
 
 #include "conduit/platform/os_services.h"
 
-// Settings go to the host's settings store; processes are spawned with posix_spawn (no shell);
+// Settings go to the host's settings store; processes are started with fork and exec (no shell;
+// posix_processes.cc);
 // files use the C++ standard library; strings come from the string table of the one module given
 // at construction (on this platform a module's resources are compiled into it, so the module
 // hands over its table's lookup instead of the loader reading it from the module's file).
@@ -30,11 +31,14 @@ class CPosixOsServices : public COsServices {
                         ProcessHandle* process) override;
   int32_t GetExitCode(ProcessHandle process, int32_t* exit_code) override;
   void CloseProcess(ProcessHandle process) override;
+  void KillProcess(ProcessHandle process) override;
 
   void Sleep(uint32_t milliseconds) override;
   int32_t Now() override;
+  uint64_t MonotonicMs() override;
 
   bool DeleteFile(const char* path) override;
+  bool CanDeleteFile(const char* path) override;
   bool CopyFile(const char* from, const char* to) override;
   bool MoveFile(const char* from, const char* to) override;
   bool FileExists(const char* path) override;

@@ -1,6 +1,10 @@
 #include "conduit/platform/posix_os_services.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -106,6 +110,119 @@ TEST_F(PosixOsTest, ReadTextFileReadsCrLfAsLfAndStopsAtTheLimit) {
   ASSERT_TRUE(os_.ReadTextFile(f.c_str(), 4, &text, &size));
   EXPECT_EQ("line", text);
   EXPECT_FALSE(os_.ReadTextFile((dir_ / "none").c_str(), 10, &text, &size));
+}
+
+// True when the process has ended: gone, or a zombie that nobody has reaped yet.
+bool Ended(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+bool EndsWithin(pid_t pid, int ms) {
+  for (int waited = 0; waited < ms; waited += 10) {
+    if (Ended(pid)) return true;
+    usleep(10000);
+  }
+  return Ended(pid);
+}
+
+// The child gets no handle of the host, and what it prints goes to the host's error output, so
+// that it never mixes with output that the host's readers parse.
+TEST_F(PosixOsTest, ChildInheritsNoHandlesAndPrintsToTheErrorOutput) {
+  fs::path record = dir_ / "record.txt";
+  int held = open((dir_ / "held").c_str(), O_RDWR | O_CREAT, 0600);  // no close-on-exec
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(50, dup2(held, 50));
+  fflush(stdout);
+  fflush(stderr);
+  int saved_out = dup(1), saved_err = dup(2);
+  int out = open((dir_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  int err = open((dir_ / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  dup2(out, 1);
+  dup2(err, 2);
+  std::string block = "RECORD_TO=" + record.string() + std::string(1, '\0') + "RECORD_FDS=1" +
+                      std::string(1, '\0') + "PRINT=stray output" + std::string(2, '\0');
+  int32_t exit_code = -5;
+  int32_t created = Run(BinDir() + "/record_args", block, &exit_code);
+  dup2(saved_out, 1);
+  dup2(saved_err, 2);
+  for (int fd : {saved_out, saved_err, out, err, held, 50}) close(fd);
+  ASSERT_EQ(0, created);
+  EXPECT_EQ(0, exit_code);
+  EXPECT_EQ("", ReadAll(dir_ / "out"));
+  EXPECT_EQ("stray output\n", ReadAll(dir_ / "err"));
+  std::string recorded = ReadAll(record);
+  EXPECT_NE(std::string::npos, recorded.find("fd=2\n")) << recorded;
+  EXPECT_EQ(std::string::npos, recorded.find("fd=50\n")) << recorded;
+}
+
+TEST_F(PosixOsTest, KillEndsTheChildAndTheProcessesItStarted) {
+  fs::path grandchild = dir_ / "grandchild";
+  std::string block = "CHILD_PID_TO=" + grandchild.string() + std::string(1, '\0') +
+                      "SLEEP_MS=60000" + std::string(2, '\0');
+  ProcessHandle process = 0;
+  ASSERT_EQ(0, os_.CreateProcess((BinDir() + "/record_args").c_str(), block.c_str(), &process));
+  pid_t started = 0;
+  for (int i = 0; i < 500 && started == 0; ++i) {
+    started = std::atoi(ReadAll(grandchild).c_str());
+    if (started == 0) usleep(10000);
+  }
+  ASSERT_GT(started, 0);
+  int32_t exit_code = 0;
+  ASSERT_EQ(0, os_.GetExitCode(process, &exit_code));
+  EXPECT_EQ(kOsStillActive, exit_code);
+  os_.KillProcess(process);
+  ASSERT_EQ(0, os_.GetExitCode(process, &exit_code));
+  EXPECT_EQ(128 + SIGKILL, exit_code);
+  os_.CloseProcess(process);
+  EXPECT_TRUE(EndsWithin(started, 2000));
+}
+
+TEST_F(PosixOsTest, CopyReplacesALinkInsteadOfWritingThroughIt) {
+  fs::path desktop = dir_ / "datebook.dat", extract = dir_ / "extract.dat",
+           secret = dir_ / "secret";
+  std::ofstream(desktop) << "0000";
+  std::ofstream(secret) << "keep me";
+  fs::create_symlink(secret, extract);
+  EXPECT_TRUE(os_.CopyFile(desktop.c_str(), extract.c_str()));
+  EXPECT_FALSE(fs::is_symlink(extract));
+  EXPECT_EQ("0000", ReadAll(extract));
+  EXPECT_EQ("keep me", ReadAll(secret));
+  EXPECT_FALSE(os_.CopyFile((dir_ / "none").c_str(), extract.c_str()));
+  EXPECT_EQ("0000", ReadAll(extract));
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(std::string::npos, entry.path().string().find(".tmp-")) << entry.path();
+  }
+}
+
+// Only a regular file is read, and never by waiting on it: a link could lead to any file of the
+// user, a pipe would wait for a writer for ever.
+TEST_F(PosixOsTest, ReadTextFileReadsOnlyARegularFileWithoutBlocking) {
+  fs::path secret = dir_ / "secret", link = dir_ / "link", fifo = dir_ / "fifo";
+  std::ofstream(secret) << "password";
+  fs::create_symlink(secret, link);
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  std::string text = "untouched";
+  uint64_t size = 0;
+  for (const fs::path& path : {link, fifo, dir_}) {
+    EXPECT_FALSE(os_.ReadTextFile(path.c_str(), 1 << 16, &text, &size)) << path;
+    EXPECT_EQ("", text) << path;
+  }
+}
+
+TEST_F(PosixOsTest, CanDeleteFileAsksTheFolder) {
+  fs::path file = dir_ / "update.dat";
+  std::ofstream(file) << "0000";
+  EXPECT_TRUE(os_.CanDeleteFile(file.c_str()));
+  EXPECT_FALSE(os_.CanDeleteFile((dir_ / "no" / "update.dat").c_str()));
+  if (geteuid() != 0) {  // permissions do not bind root
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(os_.CanDeleteFile(file.c_str()));
+    fs::permissions(dir_, fs::perms::owner_all);
+  }
 }
 
 TEST_F(PosixOsTest, SettingsReadSizeRules) {

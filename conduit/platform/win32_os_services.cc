@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #undef CopyFile
@@ -80,6 +81,20 @@ int32_t CWin32OsServices::SetText(SettingsKey key, const char* name, const char*
                                              static_cast<DWORD>(data.size())));
 }
 
+namespace {
+
+// A driver process and the job that holds it and every process it starts. The job ends them all
+// when its last handle is closed, which happens at the latest when this process ends.
+struct ChildProcess {
+  HANDLE process;
+  HANDLE job;  // null when the system could not give the process a job
+};
+
+// The exit code of a process ended by KillProcess.
+constexpr UINT kKilledExitCode = 137;
+
+}  // namespace
+
 int32_t CWin32OsServices::CreateProcess(const char* command_line, const char* environment,
                                         ProcessHandle* process) {
   *process = 0;
@@ -91,26 +106,54 @@ int32_t CWin32OsServices::CreateProcess(const char* command_line, const char* en
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info;
   std::memset(&info, 0, sizeof info);
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0,
+  // Suspended until it is in its job, so that nothing it starts escapes the job.
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                       const_cast<char*>(environment), nullptr, &startup, &info)) {
     return static_cast<int32_t>(GetLastError());
   }
+  HANDLE job = CreateJobObjectA(nullptr, nullptr);
+  if (job != nullptr) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    std::memset(&limits, 0, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
+        !AssignProcessToJobObject(job, info.hProcess)) {
+      CloseHandle(job);
+      job = nullptr;
+    }
+  }
+  ResumeThread(info.hThread);
   CloseHandle(info.hThread);
-  *process = reinterpret_cast<ProcessHandle>(info.hProcess);
+  *process = reinterpret_cast<ProcessHandle>(new ChildProcess{info.hProcess, job});
   return 0;
 }
 
 int32_t CWin32OsServices::GetExitCode(ProcessHandle process, int32_t* exit_code) {
+  auto* child = reinterpret_cast<ChildProcess*>(process);
+  if (child == nullptr) return ERROR_INVALID_HANDLE;
   DWORD code = 0;
-  if (!GetExitCodeProcess(reinterpret_cast<HANDLE>(process), &code)) {
+  if (!GetExitCodeProcess(child->process, &code)) {
     return static_cast<int32_t>(GetLastError());
   }
   *exit_code = static_cast<int32_t>(code);  // STILL_ACTIVE (259) while it runs
   return 0;
 }
 
+void CWin32OsServices::KillProcess(ProcessHandle process) {
+  auto* child = reinterpret_cast<ChildProcess*>(process);
+  if (child == nullptr) return;
+  if (child->job == nullptr || !TerminateJobObject(child->job, kKilledExitCode)) {
+    TerminateProcess(child->process, kKilledExitCode);
+  }
+  WaitForSingleObject(child->process, INFINITE);
+}
+
 void CWin32OsServices::CloseProcess(ProcessHandle process) {
-  if (process != 0) CloseHandle(reinterpret_cast<HANDLE>(process));
+  auto* child = reinterpret_cast<ChildProcess*>(process);
+  if (child == nullptr) return;
+  CloseHandle(child->process);
+  if (child->job != nullptr) CloseHandle(child->job);
+  delete child;
 }
 
 void CWin32OsServices::Sleep(uint32_t milliseconds) {
@@ -121,12 +164,34 @@ int32_t CWin32OsServices::Now() {
   return static_cast<int32_t>(std::time(nullptr));
 }
 
+uint64_t CWin32OsServices::MonotonicMs() {
+  return static_cast<uint64_t>(GetTickCount64());
+}
+
 bool CWin32OsServices::DeleteFile(const char* path) {
   return DeleteFileA(path) != FALSE;
 }
 
+bool CWin32OsServices::CanDeleteFile(const char* path) {
+  // The file and its folder must both allow it; opening the file for deletion asks both.
+  HANDLE file = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
 bool CWin32OsServices::CopyFile(const char* from, const char* to) {
-  return CopyFileA(from, to, FALSE) != FALSE;  // FALSE: replace an existing target
+  // Copied beside the target and moved over it: a failed copy leaves the old target, and a link
+  // at the target is replaced, not written through.
+  std::string temp = std::string(to) + ".tmp-" + std::to_string(GetCurrentProcessId());
+  if (!CopyFileA(from, temp.c_str(), FALSE)) return false;
+  if (MoveFileExA(temp.c_str(), to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  DeleteFileA(temp.c_str());
+  return false;
 }
 
 bool CWin32OsServices::MoveFile(const char* from, const char* to) {
@@ -150,6 +215,11 @@ bool CWin32OsServices::ReadTextFile(const char* path, uint64_t max_bytes, std::s
   text->clear();
   WIN32_FILE_ATTRIBUTE_DATA attributes;
   if (!GetFileAttributesExA(path, GetFileExInfoStandard, &attributes)) return false;
+  // Only a regular file: not a folder, and not a link that could lead to any file of the user.
+  if ((attributes.dwFileAttributes &
+       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return false;
+  }
   // Text mode: the C library reads a CR LF pair as one LF.
   std::FILE* f = std::fopen(path, "rt");
   if (f == nullptr) return false;

@@ -10,7 +10,9 @@
 // the host hands over is an open key. Numbers are REG_DWORD values, texts REG_SZ values stored
 // with their terminator. Processes are created with CreateProcessA from the command line and the
 // environment block exactly as given (no shell, no quoting, no inherited handles, the caller's
-// current folder); creation errors are the system's own codes (GetLastError). The short form of a
+// current folder); creation errors are the system's own codes (GetLastError). Each runs in a job
+// object that ends it, and the processes it starts, when KillProcess is called or the caller's
+// process ends however it ends. The short form of a
 // path is GetShortPathNameA's, and strings are the module's string resources (LoadStringA), the
 // module being a module instance (HINSTANCE).
 class CWin32OsServices : public COsServices {
@@ -25,11 +27,14 @@ class CWin32OsServices : public COsServices {
                         ProcessHandle* process) override;
   int32_t GetExitCode(ProcessHandle process, int32_t* exit_code) override;
   void CloseProcess(ProcessHandle process) override;
+  void KillProcess(ProcessHandle process) override;
 
   void Sleep(uint32_t milliseconds) override;
   int32_t Now() override;
+  uint64_t MonotonicMs() override;
 
   bool DeleteFile(const char* path) override;
+  bool CanDeleteFile(const char* path) override;
   bool CopyFile(const char* from, const char* to) override;
   bool MoveFile(const char* from, const char* to) override;
   bool FileExists(const char* path) override;

@@ -203,6 +203,30 @@ TEST_F(Win32ServicesTest, FileOperations) {
   EXPECT_FALSE(os_.FileExists(a.c_str()));
 }
 
+// A driver that hangs is ended by KillProcess; the update file's folder is asked whether the file
+// can be deleted; only a regular file is read as the error file.
+TEST_F(Win32ServicesTest, KillEndsTheChildAndFilesAreCheckedBeforeUse) {
+  std::string folder = dir_.Root() + "\\";
+  WriteFile(folder + "driver_script", "sleep_ms 60000\n");
+  std::string line = BinDir() + "\\script_driver.exe update " + folder + " u.dat u 0 s h";
+  ProcessHandle process = 0;
+  ASSERT_EQ(0, os_.CreateProcess(line.c_str(), "PATH=C:\\HLL;\0", &process));
+  os_.KillProcess(process);
+  int32_t code = 0;
+  ASSERT_EQ(0, os_.GetExitCode(process, &code));
+  EXPECT_NE(0, code);
+  EXPECT_NE(kOsStillActive, code);
+  os_.CloseProcess(process);
+
+  std::string update = dir_.Path("update.dat");
+  WriteFile(update, "0000");
+  EXPECT_TRUE(os_.CanDeleteFile(update.c_str()));
+  EXPECT_FALSE(os_.CanDeleteFile(dir_.Path("none.dat").c_str()));
+  std::string text;
+  uint64_t size = 0;
+  EXPECT_FALSE(os_.ReadTextFile(dir_.Root().c_str(), 100, &text, &size));
+}
+
 // The conduit DLL's string resources hold, id for id, the texts of the table compiled into the
 // library, and LoadString truncates as the compiled-in table does.
 TEST(Win32StringResourcesTest, DllResourcesAreTheCompiledInTable) {

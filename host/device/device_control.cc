@@ -53,9 +53,14 @@ int32_t DeviceOpenImage(const std::string& path, std::string* error) {
   CControl control;
   Disconnect(control.state());
   std::string message;
-  control.state().image = CDeviceImage::Open(path, &message);
+  control.state().image = CDeviceImage::Open(path, control.state().busy_wait_ms, &message);
   if (error) *error = message;
   return control.image() ? kDeviceOk : kDeviceErrImage;
+}
+
+void DeviceSetBusyWait(uint32_t milliseconds) {
+  CControl control;
+  control.state().busy_wait_ms = milliseconds;
 }
 
 void DeviceCloseImage() {

@@ -68,8 +68,12 @@ int32_t DeviceCreateImage(const std::string& path, const std::string& user_name,
                           std::string* error = nullptr);
 // Opens the image at `path` and makes it the current device (closing the previous one). A
 // missing, unreadable, corrupt or foreign file fails with kDeviceErrImage and a message naming
-// the file and the problem; the file is left untouched and no device is current.
+// the file and the problem (an image that another program keeps locked is "busy", not damaged); the
+// file is left untouched and no device is current.
 int32_t DeviceOpenImage(const std::string& path, std::string* error = nullptr);
+// How long DeviceOpenImage waits for another program that has the image locked before it says
+// that the image is busy (default 2000 ms).
+void DeviceSetBusyWait(uint32_t milliseconds);
 // Closes the current device: open databases are closed, fault injection and call counts cleared.
 void DeviceCloseImage();
 bool DeviceIsOpen();

@@ -20,7 +20,6 @@ namespace {
 constexpr int32_t kApplicationId = 0x48534456;
 constexpr char kFormatVersion[] = "1";
 constexpr char kSqliteMagic[] = "SQLite format 3";  // the first 16 bytes, NUL included
-constexpr int kBusyTimeoutMs = 2000;
 constexpr int kCategoryCount = 16;
 constexpr uint8_t kChangedBits = kRecAttrDirty | kRecAttrDeleted | kRecAttrArchived;
 constexpr uint8_t kRemovedBits = kRecAttrDeleted | kRecAttrArchived;
@@ -168,7 +167,8 @@ int32_t CDeviceImage::Create(const std::string& path, const std::string& user_na
   return kDeviceOk;
 }
 
-std::unique_ptr<CDeviceImage> CDeviceImage::Open(const std::string& path, std::string* error) {
+std::unique_ptr<CDeviceImage> CDeviceImage::Open(const std::string& path, uint32_t busy_wait_ms,
+                                                 std::string* error) {
   // Look at the header before SQLite does: SQLite would take an empty or foreign file as a new
   // database and could write to it.
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -191,9 +191,22 @@ std::unique_ptr<CDeviceImage> CDeviceImage::Open(const std::string& path, std::s
              (raw ? sqlite3_errmsg(raw) : "out of memory");
     return nullptr;
   }
-  sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+  sqlite3_busy_timeout(raw, static_cast<int>(busy_wait_ms));
+  // A lock held by another program is no damage: saying "damaged" could make a person delete a
+  // healthy image.
+  auto busy = [&](int code) {
+    int last = sqlite3_errcode(raw);
+    if (code != SQLITE_BUSY && code != SQLITE_LOCKED && last != SQLITE_BUSY &&
+        last != SQLITE_LOCKED) {
+      return false;
+    }
+    *error = path + " is busy: another program is using it; try again when it has finished";
+    return true;
+  };
   CStatement app_id(raw, "PRAGMA application_id");
-  if (app_id.Step() != SQLITE_ROW) {
+  int rc_id = app_id.Step();
+  if (rc_id != SQLITE_ROW && busy(rc_id)) return nullptr;
+  if (rc_id != SQLITE_ROW) {
     *error = path + " is damaged: " + sqlite3_errmsg(raw);
     return nullptr;
   }
@@ -202,7 +215,9 @@ std::unique_ptr<CDeviceImage> CDeviceImage::Open(const std::string& path, std::s
     return nullptr;
   }
   CStatement check(raw, "PRAGMA quick_check");
-  if (check.Step() != SQLITE_ROW || check.Text(0) != "ok") {
+  int rc_check = check.Step();
+  if (rc_check != SQLITE_ROW && busy(rc_check)) return nullptr;
+  if (rc_check != SQLITE_ROW || check.Text(0) != "ok") {
     *error = path + " is damaged: " + (check.ok() ? check.Text(0) : sqlite3_errmsg(raw));
     return nullptr;
   }

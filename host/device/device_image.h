@@ -20,8 +20,10 @@ class CDeviceImage {
  public:
   // Writes a new image at `path`; fails with kDeviceErrImage when `path` exists.
   static int32_t Create(const std::string& path, const std::string& user_name, std::string* error);
-  // Opens and checks an image; null with *error set when it is missing, foreign or corrupt.
-  static std::unique_ptr<CDeviceImage> Open(const std::string& path, std::string* error);
+  // Opens and checks an image, waiting up to busy_wait_ms while another program has it locked;
+  // null with *error set when it is missing, foreign, corrupt or still busy.
+  static std::unique_ptr<CDeviceImage> Open(const std::string& path, uint32_t busy_wait_ms,
+                                            std::string* error);
   ~CDeviceImage();
   CDeviceImage(const CDeviceImage&) = delete;
   CDeviceImage& operator=(const CDeviceImage&) = delete;

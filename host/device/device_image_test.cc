@@ -1,6 +1,10 @@
+#include <sqlite3.h>
+
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "host/device/device_test_util.h"
 
@@ -146,6 +150,30 @@ TEST_F(DeviceTest, HardResetLeavesNoDatabaseAndNoLastDesktop) {
   EXPECT_EQ(kDeviceErrBadHandle, DevCloseDatabase(h));
   CreateDatebook();
   EXPECT_TRUE(Records().empty());
+}
+
+// Another program's lock is no damage: the image is waited for a little, then called busy.
+TEST_F(DeviceTest, ImageLockedByAnotherProgramIsBusyNotDamaged) {
+  DeviceCloseImage();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(path_.c_str(), &other));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr));
+  DeviceSetBusyWait(20);
+  std::string error;
+  EXPECT_EQ(kDeviceErrImage, DeviceOpenImage(path_, &error));
+  EXPECT_NE(std::string::npos, error.find(path_ + " is busy")) << error;
+  EXPECT_EQ(std::string::npos, error.find("damaged")) << error;
+
+  // A lock that ends while the open waits is waited for.
+  DeviceSetBusyWait(5000);
+  std::thread release([other]() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  EXPECT_EQ(kDeviceOk, DeviceOpenImage(path_, &error)) << error;
+  release.join();
+  sqlite3_close(other);
+  DeviceSetBusyWait(2000);
 }
 
 }  // namespace

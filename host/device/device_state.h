@@ -26,6 +26,7 @@ struct DeviceState {
   uint32_t yield_count = 0;
   std::string desktop_id;
   uint32_t next_session = 1;
+  uint32_t busy_wait_ms = 2000;
 };
 
 // The one state of the process. Callers hold its mutex while they use it.

@@ -14,9 +14,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kMaxFolderName = 64;
 constexpr size_t kHllPathSize = 50;  // the conduit reads HLLPath into 50 bytes
 constexpr char kUsersKeyPath[] = "HotSync/Users";
+constexpr char kStoreName[] = "settings.txt";
+// Temporary files that a killed hotsync can leave in the home: "<name><pid>..." while the file
+// is written under a name of its own, before it is renamed or linked into place.
+constexpr const char* kTempPrefixes[] = {"device.db.new-", "settings.txt.tmp-"};
 
 std::string NewDesktopId() {
   std::random_device random;
@@ -25,24 +28,55 @@ std::string NewDesktopId() {
   return text;
 }
 
-bool SetText(SettingsKey key, const char* name, const std::string& value) {
-  return SettingsSetText(key, name, value.data(), static_cast<uint32_t>(value.size())) ==
-         kSettingsOk;
+bool IsPlainByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_' || c == '.';
+}
+
+// Removes the temporary files of hotsync processes that no longer run. A file whose process
+// still runs (or whose number now belongs to another process) is left alone.
+void RemoveLeftoverTempFiles(const std::string& dir) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    std::string name = entry.path().filename().string();
+    for (const char* prefix : kTempPrefixes) {
+      size_t length = std::strlen(prefix);
+      if (name.compare(0, length, prefix) != 0) continue;
+      char* end = nullptr;
+      long pid = std::strtol(name.c_str() + length, &end, 10);
+      if (end == name.c_str() + length || pid <= 0) continue;
+      std::error_code ignored;
+      if (ProcessHasEnded(pid)) fs::remove(entry.path(), ignored);
+    }
+  }
 }
 
 }  // namespace
 
-std::string DataFolderName(const std::string& user_name) {
-  std::string name;
-  for (char c : user_name) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                 c == '-' || c == '_' || c == '.';
-    name += plain ? c : '_';
-    if (name.size() == kMaxFolderName) break;
+bool DataFolderName(const std::string& user_name, std::string* folder, std::string* error) {
+  if (user_name.empty()) {
+    *error = "the user name is empty; give one with --user NAME";
+    return false;
   }
-  // No hidden folder, and never "." or "..".
-  if (!name.empty() && name[0] == '.') name[0] = '_';
-  return name.empty() ? "user" : name;
+  std::string name;
+  for (size_t i = 0; i < user_name.size(); ++i) {
+    char c = user_name[i];
+    if (IsPlainByte(c) && !(i == 0 && c == '.')) {
+      name += c;
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+      name += escaped;
+    }
+  }
+  if (name.size() > kMaxFolderName) {
+    *error = "the user name \"" + user_name + "\" needs a data folder name of " +
+             std::to_string(name.size()) + " bytes; at most " + std::to_string(kMaxFolderName) +
+             " are allowed";
+    return false;
+  }
+  *folder = name;
+  return true;
 }
 
 CHotSyncHome::~CHotSyncHome() {
@@ -72,7 +106,7 @@ bool ResolveHomeDir(const std::string& dir, std::string* resolved, std::string* 
   return true;
 }
 
-bool CHotSyncHome::Open(const std::string& dir, const std::string& new_user, std::string* error) {
+bool CHotSyncHome::OpenSettings(const std::string& dir, std::string* error) {
   if (!ResolveHomeDir(dir, &dir_, error)) return false;
   fs::path path(dir_);
   std::error_code ec;
@@ -90,14 +124,21 @@ bool CHotSyncHome::Open(const std::string& dir, const std::string& new_user, std
     *error = "cannot use the home folder " + dir_ + ": " + (ec ? ec.message() : why);
     return false;
   }
-  std::string store = dir_ + "/settings.txt";
-  if (SettingsOpenStore(store.c_str(), &root_) != kSettingsOk) {
-    *error = "cannot read the settings store " + store + " (unreadable or not a settings store)";
+  RemoveLeftoverTempFiles(dir_);
+  std::string store = dir_ + "/" + kStoreName;
+  if (SettingsOpenStoreFile(store, &root_, &why) != kSettingsOk) {
+    *error = "cannot read the settings store " + store + ": " + why;
     return false;
   }
-  if (!SetUpSettings(error)) return false;
+  return SetUpSettings(error);
+}
+
+bool CHotSyncHome::OpenDevice(const std::string& new_user, std::string* error) {
   std::string device = DevicePath();
-  if (!fs::exists(device, ec) && DeviceCreateImage(device, new_user, error) != kDeviceOk) {
+  std::error_code ec;
+  // Another hotsync may create the image at the same moment; then its image is the one to use.
+  if (!fs::exists(device, ec) && DeviceCreateImage(device, new_user, error) != kDeviceOk &&
+      !fs::exists(device, ec)) {
     return false;
   }
   if (DeviceOpenImage(device, error) != kDeviceOk) return false;
@@ -105,24 +146,33 @@ bool CHotSyncHome::Open(const std::string& dir, const std::string& new_user, std
   return true;
 }
 
+bool CHotSyncHome::SetUser(const std::string& user, std::string* error) {
+  if (!DataFolderName(user, &user_folder_, error)) return false;
+  user_ = user;
+  return true;
+}
+
 bool CHotSyncHome::SetUpSettings(std::string* error) {
-  SettingsKey host = nullptr;
-  if (SettingsOpenKey(root_, kHostKeyPath, 1, &host) != kSettingsOk) {
-    *error = "cannot write the settings store in " + dir_;
+  // Several hotsync processes may set up one new home at once: every value is set only where the
+  // file does not hold it yet, so that the first desktop ID stays and no default undoes a value
+  // that was set meanwhile.
+  auto cannot_write = [&]() {
+    *error = "cannot write the settings store: " + SettingsLastError(root_);
     return false;
-  }
+  };
+  SettingsKey host = nullptr;
+  if (SettingsOpenKey(root_, kHostKeyPath, 1, &host) != kSettingsOk) return cannot_write();
   char id[64] = {};
   uint32_t size = sizeof id;
-  if (SettingsQueryValue(host, "DesktopID", id, &size, nullptr) == kSettingsOk && id[0] != '\0') {
-    desktop_id_ = id;
-  } else {
-    desktop_id_ = NewDesktopId();
-    if (!SetText(host, "DesktopID", desktop_id_)) {
+  if (SettingsQueryValue(host, "DesktopID", id, &size, nullptr) != kSettingsOk || id[0] == '\0') {
+    size = sizeof id;
+    if (SettingsSetDefaultText(host, "DesktopID", NewDesktopId()) != kSettingsOk ||
+        SettingsQueryValue(host, "DesktopID", id, &size, nullptr) != kSettingsOk) {
       SettingsCloseKey(host);
-      *error = "cannot write the settings store in " + dir_;
-      return false;
+      return cannot_write();
     }
   }
+  desktop_id_ = id;
   SettingsCloseKey(host);
 
   // The conduit's values are set up once, with the key; afterwards they are the user's.
@@ -131,23 +181,19 @@ bool CHotSyncHome::SetUpSettings(std::string* error) {
     SettingsCloseKey(conduit);
     return true;
   }
-  if (SettingsOpenKey(root_, kConduitKeyPath, 1, &conduit) != kSettingsOk) {
-    *error = "cannot write the settings store in " + dir_;
-    return false;
-  }
+  if (SettingsOpenKey(root_, kConduitKeyPath, 1, &conduit) != kSettingsOk) return cannot_write();
   std::string hll = dir_ + kPathSeparator + "hll";
-  bool ok = SetText(conduit, "DriverPath", ScriptDriverPath()) &&
-            SetText(conduit, "HLLPath", hll) && SetText(conduit, "HLLName", "datebook") &&
-            SettingsSetNumber(conduit, "NumDays", 30) == kSettingsOk &&
-            SetText(conduit, "ScreenID", "main") &&
-            SettingsSetNumber(conduit, "UserMode", 1) == kSettingsOk &&
-            SettingsSetNumber(conduit, "FlushBackup", 0) == kSettingsOk &&
-            SetText(conduit, "Install", "") && SetText(conduit, "UserID", "");
+  bool ok = SettingsSetDefaultText(conduit, "DriverPath", ScriptDriverPath()) == kSettingsOk &&
+            SettingsSetDefaultText(conduit, "HLLPath", hll) == kSettingsOk &&
+            SettingsSetDefaultText(conduit, "HLLName", "datebook") == kSettingsOk &&
+            SettingsSetDefaultNumber(conduit, "NumDays", 30) == kSettingsOk &&
+            SettingsSetDefaultText(conduit, "ScreenID", "main") == kSettingsOk &&
+            SettingsSetDefaultNumber(conduit, "UserMode", 1) == kSettingsOk &&
+            SettingsSetDefaultNumber(conduit, "FlushBackup", 0) == kSettingsOk &&
+            SettingsSetDefaultText(conduit, "Install", "") == kSettingsOk &&
+            SettingsSetDefaultText(conduit, "UserID", "") == kSettingsOk;
   SettingsCloseKey(conduit);
-  if (!ok) {
-    *error = "cannot write the settings store in " + dir_;
-    return false;
-  }
+  if (!ok) return cannot_write();
   if (hll.size() >= kHllPathSize) {
     std::fprintf(stderr,
                  "hotsync: warning: HLLPath %s is longer than the conduit accepts (%zu bytes); "
@@ -157,36 +203,34 @@ bool CHotSyncHome::SetUpSettings(std::string* error) {
   return true;
 }
 
-std::string CHotSyncHome::DataFolder(const std::string& user) const {
-  return dir_ + kPathSeparator + "users" + kPathSeparator + DataFolderName(user) + kPathSeparator;
+std::string CHotSyncHome::UserKeyPath() const {
+  return std::string(kUsersKeyPath) + "/" + user_folder_;
 }
 
-int64_t CHotSyncHome::GetUserNumber(const std::string& user, const char* name) const {
+bool CHotSyncHome::GetUserNumber(const char* name, int32_t* number) const {
   SettingsKey key = nullptr;
-  std::string path = std::string(kUsersKeyPath) + "/" + DataFolderName(user);
-  if (SettingsOpenKey(root_, path.c_str(), 0, &key) != kSettingsOk) return -1;
+  if (SettingsOpenKey(root_, UserKeyPath().c_str(), 0, &key) != kSettingsOk) return false;
   uint32_t value = 0;
   uint32_t size = sizeof value;
   uint32_t type = 0;
   int32_t rc = SettingsQueryValue(key, name, &value, &size, &type);
   SettingsCloseKey(key);
-  if (rc != kSettingsOk || type != kSettingsTypeNumber) return -1;
-  return static_cast<int32_t>(value);
+  if (rc != kSettingsOk || type != kSettingsTypeNumber) return false;
+  *number = static_cast<int32_t>(value);
+  return true;
 }
 
-bool CHotSyncHome::SetUserNumber(const std::string& user, const char* name, uint32_t value) {
+bool CHotSyncHome::SetUserNumber(const char* name, uint32_t value) {
   SettingsKey key = nullptr;
-  std::string path = std::string(kUsersKeyPath) + "/" + DataFolderName(user);
-  if (SettingsOpenKey(root_, path.c_str(), 1, &key) != kSettingsOk) return false;
+  if (SettingsOpenKey(root_, UserKeyPath().c_str(), 1, &key) != kSettingsOk) return false;
   bool ok = SettingsSetNumber(key, name, value) == kSettingsOk;
   SettingsCloseKey(key);
   return ok;
 }
 
-void CHotSyncHome::UnsetUserValue(const std::string& user, const char* name) {
+void CHotSyncHome::UnsetUserValue(const char* name) {
   SettingsKey key = nullptr;
-  std::string path = std::string(kUsersKeyPath) + "/" + DataFolderName(user);
-  if (SettingsOpenKey(root_, path.c_str(), 0, &key) != kSettingsOk) return;
+  if (SettingsOpenKey(root_, UserKeyPath().c_str(), 0, &key) != kSettingsOk) return;
   SettingsDeleteValue(key, name);
   SettingsCloseKey(key);
 }

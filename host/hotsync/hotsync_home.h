@@ -8,6 +8,7 @@
 //   <home>/users/<folder>/    a user's data folder (see DataFolderName)
 //   <home>/hll/               HLLPath, the host driver's library folder
 //   <home>/log.jsonl          every run's log entries, one JSON object per line
+//   <home>/sync.lock          held by the sync that runs in this home (see CSyncLock)
 #ifndef DBC_HOST_HOTSYNC_HOTSYNC_HOME_H_
 #define DBC_HOST_HOTSYNC_HOTSYNC_HOME_H_
 
@@ -40,10 +41,15 @@ constexpr char kSynchronised[] = "Synchronised";
 constexpr int32_t kActionKindDefault = 1;
 constexpr int32_t kActionKindThisTime = 2;
 
-// The name of a user's data folder: every byte of the user name other than a letter, a digit,
-// "-", "_" or "." becomes "_" (so the folder holds no blanks), a leading "." becomes "_", at most
-// 64 bytes are kept, and an empty result is "user".
-std::string DataFolderName(const std::string& user_name);
+// Longest data folder name, in bytes.
+constexpr size_t kMaxFolderName = 100;
+
+// The name of a user's data folder, one to one with the user name: letters, digits, "-", "_" and
+// "." stand for themselves (a leading "." does not), every other byte, "%" included, is written
+// "%XX" with upper-case hex digits. So names that need no escaping keep their name, no two user
+// names share a folder, and the folder holds no blanks and is never "." or "..". False with
+// *error for an empty name and for a folder name longer than kMaxFolderName bytes.
+bool DataFolderName(const std::string& user_name, std::string* folder, std::string* error);
 
 // The device image's file name inside a home.
 constexpr char kDeviceImageName[] = "device.db";
@@ -60,30 +66,43 @@ class CHotSyncHome {
   CHotSyncHome(const CHotSyncHome&) = delete;
   CHotSyncHome& operator=(const CHotSyncHome&) = delete;
 
-  // Opens the home `dir` (empty: $HOTSYNC_HOME, else ~/.hotsync), setting up what is missing.
-  // `new_user` names the handheld's user when a device image is created. Connects the device
-  // image. False with *error set when the home cannot be used.
-  bool Open(const std::string& dir, const std::string& new_user, std::string* error);
+  // Opens the home `dir` (empty: $HOTSYNC_HOME, else ~/.hotsync) and its settings store, setting
+  // up what is missing; removes the temporary files that a killed hotsync left behind. False
+  // with *error set when the home cannot be used.
+  bool OpenSettings(const std::string& dir, std::string* error);
+  // Connects the device image, creating it for the handheld user `new_user` when missing. Call
+  // after OpenSettings.
+  bool OpenDevice(const std::string& new_user, std::string* error);
+  // The HotSync user of this run; false with *error when the name has no data folder.
+  bool SetUser(const std::string& user, std::string* error);
 
   const std::string& dir() const { return dir_; }
   SettingsKey root() const { return root_; }
   std::string DevicePath() const { return dir_ + "/" + kDeviceImageName; }
   std::string LogPath() const { return dir_ + "/log.jsonl"; }
-  // The data folder of `user`, ending with a separator.
-  std::string DataFolder(const std::string& user) const;
+  std::string SyncLockPath() const { return dir_ + "/sync.lock"; }
+  const std::string& user() const { return user_; }
+  // The user's data folder, ending with a separator.
+  std::string DataFolder() const {
+    return dir_ + kPathSeparator + "users" + kPathSeparator + user_folder_ + kPathSeparator;
+  }
   // This home's identity, which the handheld records when it was synchronised from here.
   const std::string& desktop_id() const { return desktop_id_; }
 
-  // Per-user bookkeeping under "HotSync/Users/<folder>": number values, -1 when absent.
-  int64_t GetUserNumber(const std::string& user, const char* name) const;
-  bool SetUserNumber(const std::string& user, const char* name, uint32_t value);
-  void UnsetUserValue(const std::string& user, const char* name);
+  // The user's bookkeeping under "HotSync/Users/<folder>": number values. GetUserNumber answers
+  // false when the value is absent or not a number.
+  bool GetUserNumber(const char* name, int32_t* value) const;
+  bool SetUserNumber(const char* name, uint32_t value);
+  void UnsetUserValue(const char* name);
 
  private:
   bool SetUpSettings(std::string* error);
+  std::string UserKeyPath() const;
 
   std::string dir_;
   std::string desktop_id_;
+  std::string user_;
+  std::string user_folder_;
   SettingsKey root_ = nullptr;
 };
 

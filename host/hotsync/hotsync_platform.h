@@ -25,4 +25,8 @@ std::string UserHomeFolder();
 // Whether the current user may list, read and write in `folder`; false with *why set otherwise.
 bool CanUseFolder(const std::string& folder, std::string* why);
 
+// Whether no process with the number `pid` runs any more, so that a temporary file named after
+// it was left behind by a process that was killed.
+bool ProcessHasEnded(long pid);
+
 #endif  // DBC_HOST_HOTSYNC_HOTSYNC_PLATFORM_H_

@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,4 +28,8 @@ bool CanUseFolder(const std::string& folder, std::string* why) {
   if (::access(folder.c_str(), R_OK | W_OK | X_OK) == 0) return true;
   *why = std::strerror(errno);
   return false;
+}
+
+bool ProcessHasEnded(long pid) {
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }

@@ -5,14 +5,17 @@
 //   STUB_OPEN_RESULT              OpenConduit's answer (default 0)
 //   STUB_LOG                      log entries OpenConduit adds, one per line: "ACTIVITY TEXT"
 //   STUB_PROPS_FILE               OpenConduit writes what it received there, "name=value" lines
+//   STUB_SLEEP_MS                 OpenConduit first sleeps this many milliseconds
 //   STUB_TOUCH_DEVICE             when set, OpenConduit runs a short session with the handheld:
 //                                 open or create the database, add a record, clear the sync
 //                                 flags; a failing call is logged as "device: OP answered CODE"
 // ConfigureConduit shows the action dialog with the usual mapping of sync types to actions.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "sdk/action_dialog.h"
 #include "sdk/conduit_exports.h"
@@ -146,6 +149,7 @@ CONDUIT_EXPORT int32_t ConfigureConduit(HotSyncPrefs* prefs) {
 #ifndef STUB_WITHOUT_OPEN_CONDUIT
 CONDUIT_EXPORT int32_t OpenConduit(void* context, HotSyncProps* props) {
   if (props == nullptr) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(EnvNumber("STUB_SLEEP_MS", 0)));
   WriteProps(context, *props);
   if (std::getenv("STUB_TOUCH_DEVICE") != nullptr) TouchDevice(*props);
   AddLog();

@@ -7,12 +7,50 @@
 
 #include "host/device/device_control.h"
 #include "host/hotsync/hotsync_options.h"
+#include "host/hotsync/log_output.h"
+#include "host/hotsync/sync_lock.h"
 #include "host/log/log_control.h"
+#include "host/settings/settings_host.h"
 #include "sdk/conduit_exports.h"
 #include "sdk/hotsync_log.h"
 #include "sdk/records.h"
 
 namespace {
+
+// The sync types that a host passes: 0 to 3 are synchronised, 4 to 7 are types that the conduit
+// answers without synchronising.
+constexpr int32_t kLastSyncType = kSyncType7;
+constexpr int32_t kDefaultWaitSeconds = 5;
+constexpr int32_t kMaxWaitSeconds = 24 * 3600;
+
+constexpr char kSyncUsage[] =
+    "usage: hotsync [OPTIONS] sync [--type N] [--first-sync N] [--json] [--wait SECONDS]\n"
+    "                              [--fail OP:N:CODE]... [--lose-link-after N]\n"
+    "\n"
+    "Runs one HotSync and prints its log; every entry also goes to <home>/log.jsonl as it is\n"
+    "made. One sync runs in a home at a time.\n"
+    "\n"
+    "  --type N         the sync type, 0 to 7; default: what configure chose, else 0 (fast) when\n"
+    "                   the handheld was last synchronised from this home, else 1 (slow)\n"
+    "  --first-sync N   0 to 2; default: 0 when the handheld was last synchronised from this\n"
+    "                   home; 1 (new desktop) when this home never synchronised this user;\n"
+    "                   otherwise 2 (new or reset handheld)\n"
+    "  --json           one JSON object per log entry, and nothing else, on standard output\n"
+    "  --wait SECONDS   how long to wait for a sync that runs in this home already (default 5)\n"
+    "  --fail OP:N:CODE the Nth call of OP answers CODE; OP is any, begin-session, end-session,\n"
+    "                   open, create, close, clear-sync-flags, read-at, read-next-changed,\n"
+    "                   read-by-id, write, delete, purge, read-app-info, write-app-info,\n"
+    "                   change-category, read-system-info or yield\n"
+    "  --lose-link-after N  after N calls every call answers a communication error\n";
+
+enum {
+  kOptionType = kFirstCommandOptionId,
+  kOptionFirstSync,
+  kOptionJson,
+  kOptionWait,
+  kOptionFail,
+  kOptionLoseLink
+};
 
 struct Fault {
   DeviceOp op;
@@ -26,6 +64,7 @@ struct SyncOptions {
   bool has_first_sync = false;
   int32_t first_sync = 0;
   bool json = false;
+  int32_t wait_seconds = kDefaultWaitSeconds;
   std::vector<Fault> faults;
   bool lose_link = false;
   uint32_t lose_link_after = 0;
@@ -36,58 +75,66 @@ struct HostContext {
   const char* host_name;
 };
 
-bool ParseCount(const std::string& text, uint32_t* count) {
-  int32_t value = 0;
-  if (!ParseNumber(text, &value) || value < 0) return false;
-  *count = static_cast<uint32_t>(value);
-  return true;
-}
-
 // OP:N:CODE, N from 1.
 bool ParseFault(const std::string& text, Fault* fault) {
   size_t first = text.find(':');
   size_t second = first == std::string::npos ? first : text.find(':', first + 1);
   if (second == std::string::npos) return false;
-  return DeviceOpFromName(text.substr(0, first), &fault->op) &&
-         ParseCount(text.substr(first + 1, second - first - 1), &fault->nth) && fault->nth > 0 &&
-         ParseNumber(text.substr(second + 1), &fault->code);
+  int32_t nth = 0;
+  std::string ignored;
+  if (!DeviceOpFromName(text.substr(0, first), &fault->op) ||
+      !ParseNumberInRange("N", text.substr(first + 1, second - first - 1), 1, INT32_MAX, &nth,
+                          &ignored) ||
+      !SettingsParseNumber(text.substr(second + 1), &fault->code)) {
+    return false;
+  }
+  fault->nth = static_cast<uint32_t>(nth);
+  return true;
 }
 
-bool ParseSyncOptions(const std::vector<std::string>& args, SyncOptions* out, std::string* error) {
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    bool takes_value =
-        arg == "--type" || arg == "--first-sync" || arg == "--fail" || arg == "--lose-link-after";
-    if (arg == "--json") {
-      out->json = true;
-      continue;
-    }
-    if (!takes_value) {
-      *error = "sync: unknown argument " + arg;
-      return false;
-    }
-    if (i + 1 >= args.size()) {
-      *error = "sync: " + arg + " needs a value";
-      return false;
-    }
-    const std::string& value = args[++i];
+bool ParseSyncOptions(HotSyncOptions* options, SyncOptions* out, std::string* error) {
+  const std::vector<CommandOption> kOwn = {
+      {"type", true, kOptionType},  {"first-sync", true, kOptionFirstSync},
+      {"json", false, kOptionJson}, {"wait", true, kOptionWait},
+      {"fail", true, kOptionFail},  {"lose-link-after", true, kOptionLoseLink}};
+  std::vector<FoundOption> found;
+  std::vector<std::string> positional;
+  if (!ParseCommandOptions(options, kOwn, &found, &positional, error)) return false;
+  if (!positional.empty()) {
+    *error = "sync: unexpected argument " + positional[0];
+    return false;
+  }
+  for (const FoundOption& o : found) {
+    std::string name = "sync: " + o.name;
+    int32_t count = 0;
     bool ok = true;
-    if (arg == "--type") {
-      out->has_type = ok = ParseNumber(value, &out->type);
-    } else if (arg == "--first-sync") {
-      out->has_first_sync = ok = ParseNumber(value, &out->first_sync);
-    } else if (arg == "--fail") {
-      Fault fault{};
-      ok = ParseFault(value, &fault);
-      out->faults.push_back(fault);
-    } else {
-      out->lose_link = ok = ParseCount(value, &out->lose_link_after);
+    switch (o.id) {
+      case kOptionType:
+        out->has_type = ok = ParseNumberInRange(name, o.value, 0, kLastSyncType, &out->type, error);
+        break;
+      case kOptionFirstSync:
+        out->has_first_sync = ok = ParseNumberInRange(name, o.value, kFirstSyncNone,
+                                                      kFirstSyncNewDevice, &out->first_sync, error);
+        break;
+      case kOptionJson:
+        out->json = true;
+        break;
+      case kOptionWait:
+        ok = ParseNumberInRange(name, o.value, 0, kMaxWaitSeconds, &out->wait_seconds, error);
+        break;
+      case kOptionFail: {
+        Fault fault{};
+        ok = ParseFault(o.value, &fault);
+        if (!ok) *error = name + ": bad value " + o.value + " (expected OP:N:CODE, see --help)";
+        out->faults.push_back(fault);
+        break;
+      }
+      default:
+        out->lose_link = ok = ParseNumberInRange(name, o.value, 0, INT32_MAX, &count, error);
+        out->lose_link_after = static_cast<uint32_t>(count);
+        break;
     }
-    if (!ok) {
-      *error = "sync: bad value for " + arg + ": " + value +
-               (arg == "--fail" ? " (expected OP:N:CODE, see --help)" : "");
-      return false;
-    }
+    if (!ok) return false;
   }
   return true;
 }
@@ -98,49 +145,58 @@ bool CopyText(char* field, const std::string& text) {
   return true;
 }
 
-void PrintLog(const std::vector<HsLogEntry>& entries, bool json) {
-  for (const HsLogEntry& entry : entries) {
-    if (json) {
-      std::printf("%s\n", HsLogEntryJson(entry, false).c_str());
-    } else {
-      std::printf("%4d  %s\n", entry.activity, entry.text.c_str());
-    }
-  }
-}
-
 }  // namespace
 
-int RunSync(const HotSyncOptions& options) {
+int RunSync(HotSyncOptions& options) {
   SyncOptions sync;
   std::string error;
-  if (!ParseSyncOptions(options.args, &sync, &error)) return UsageError(error);
+  if (!ParseSyncOptions(&options, &sync, &error)) return UsageError(error);
+  if (options.help) {
+    std::fputs(kSyncUsage, stdout);
+    return kExitOk;
+  }
   CConduitLibrary library;
   if (!LoadConduit(options, &library)) return kExitUsage;
   CHotSyncHome home;
-  std::string user;
-  if (!OpenHome(options, &home, &user)) return kExitUsage;
+  if (!OpenHomeSettings(options, &home)) return kExitUsage;
+  // Everything after this point, the device image included, belongs to this sync alone.
+  CSyncLock lock;
+  if (!lock.Acquire(home.SyncLockPath(), static_cast<uint32_t>(sync.wait_seconds) * 1000, &error)) {
+    return UsageError(error);
+  }
+  if (!OpenHomeDevice(options, &home)) return kExitUsage;
+  const std::string& user = home.user();
 
   std::string last_desktop;
   DeviceGetLastDesktopId(&last_desktop);
   bool synced_from_here = !last_desktop.empty() && last_desktop == home.desktop_id();
-  int64_t configured = home.GetUserNumber(user, kNextSyncType);
-  int64_t configured_kind = home.GetUserNumber(user, kNextActionKind);
+  int32_t configured = 0;
+  int32_t configured_kind = 0;
+  bool has_configured = home.GetUserNumber(kNextSyncType, &configured);
+  home.GetUserNumber(kNextActionKind, &configured_kind);
+  if (has_configured && !sync.has_type && (configured < 0 || configured > kLastSyncType)) {
+    return UsageError("the stored NextSyncType of " + user + " is " + std::to_string(configured) +
+                      ", outside 0 to " + std::to_string(kLastSyncType) +
+                      "; choose again with hotsync configure, or give --type N");
+  }
   int32_t sync_type = sync.has_type      ? sync.type
-                      : configured >= 0  ? static_cast<int32_t>(configured)
+                      : has_configured   ? configured
                       : synced_from_here ? kSyncFast
                                          : kSyncSlow;
   int32_t first_sync = kFirstSyncNone;
+  int32_t synchronised = 0;
   if (sync.has_first_sync) {
     first_sync = sync.first_sync;
   } else if (!synced_from_here) {
-    first_sync =
-        home.GetUserNumber(user, kSynchronised) > 0 ? kFirstSyncNewDevice : kFirstSyncNewDesktop;
+    first_sync = home.GetUserNumber(kSynchronised, &synchronised) && synchronised > 0
+                     ? kFirstSyncNewDevice
+                     : kFirstSyncNewDesktop;
   }
 
   static char remote_name[] = "DatebookDB";
   HotSyncProps props;
   std::memset(&props, 0, sizeof props);
-  std::string folder = home.DataFolder(user);
+  std::string folder = home.DataFolder();
   props.sync_type = sync_type;
   if (!CopyText(props.data_folder, folder) || !CopyText(props.user_name, user)) {
     return UsageError("the data folder " + folder + " or the user name is too long");
@@ -157,26 +213,27 @@ int RunSync(const HotSyncOptions& options) {
   std::filesystem::create_directories(folder, ec);
   if (ec) return UsageError("cannot create the data folder " + folder + ": " + ec.message());
 
+  // The log file gets each entry as it is made, so that a killed sync leaves what it did.
+  HsLogStartRun();
+  if (HsLogOpenFile(home.LogPath(), &error) != 0) return UsageError(error);
+
   for (const Fault& fault : sync.faults) DeviceFailCall(fault.op, fault.nth, fault.code);
   if (sync.lose_link) DeviceLoseLinkAfter(sync.lose_link_after);
 
   HostContext context{"hotsync"};
-  HsLogStartRun();
   int32_t result = library.open(&context, &props);
   DeviceClearFaults();
   std::vector<HsLogEntry> entries = HsLogEntries();
-  PrintLog(entries, sync.json);
-  if (HsLogAppendRun(home.LogPath(), &error) != 0) {
-    std::fprintf(stderr, "hotsync: %s\n", error.c_str());
-  }
+  PrintLogEntries(entries, sync.json, false);
+  if (HsLogCloseFile(&error) != 0) std::fprintf(stderr, "hotsync: %s\n", error.c_str());
 
   // Bookkeeping for the next run's defaults.
   std::string now_desktop;
   DeviceGetLastDesktopId(&now_desktop);
-  if (now_desktop == home.desktop_id()) home.SetUserNumber(user, kSynchronised, 1);
-  if (!sync.has_type && configured >= 0 && configured_kind == kActionKindThisTime) {
-    home.UnsetUserValue(user, kNextSyncType);
-    home.UnsetUserValue(user, kNextActionKind);
+  if (now_desktop == home.desktop_id()) home.SetUserNumber(kSynchronised, 1);
+  if (!sync.has_type && has_configured && configured_kind == kActionKindThisTime) {
+    home.UnsetUserValue(kNextSyncType);
+    home.UnsetUserValue(kNextActionKind);
   }
 
   bool failed = result != 0;

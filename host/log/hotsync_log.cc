@@ -1,6 +1,12 @@
 // The HotSync log: the entries of the current run, kept in memory until the host reads them.
 #include "sdk/hotsync_log.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +26,9 @@ struct RunLog {
   std::mutex mutex;
   std::vector<HsLogEntry> entries;
   bool message_logged = false;
+  std::FILE* file = nullptr;  // the log file of HsLogOpenFile
+  std::string file_path;
+  std::string file_error;  // the first write that failed
 };
 
 RunLog& Log() {
@@ -36,6 +45,30 @@ std::string FormatUtc(int64_t seconds) {
   return text;
 }
 
+// Appends `bytes` and hands them to the system, so that they outlive a killed process.
+bool Append(std::FILE* file, const std::string& bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
+}
+
+// Forces the file's written bytes onto the disk.
+bool SyncToDisk(std::FILE* file) {
+#if defined(_WIN32)
+  return _commit(_fileno(file)) == 0;
+#else
+  return ::fsync(::fileno(file)) == 0;
+#endif
+}
+
+// The last byte of the file, '\n' for an empty or unreadable one.
+char LastByte(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return '\n';
+  int last = '\n';
+  if (std::fseek(f, -1, SEEK_END) == 0) last = std::fgetc(f);
+  std::fclose(f);
+  return last == EOF ? '\n' : static_cast<char>(last);
+}
+
 }  // namespace
 
 extern "C" int32_t HsLogAddEntry(const char* text, int32_t activity, int32_t /*flag*/) {
@@ -45,6 +78,10 @@ extern "C" int32_t HsLogAddEntry(const char* text, int32_t activity, int32_t /*f
   entry.activity = activity;
   entry.text = text != nullptr ? text : "";
   entry.time = static_cast<int64_t>(std::time(nullptr));
+  if (log.file != nullptr && !Append(log.file, HsLogEntryJson(entry, true) + "\n") &&
+      log.file_error.empty()) {
+    log.file_error = "cannot write log file " + log.file_path + ": " + std::strerror(errno);
+  }
   log.entries.push_back(std::move(entry));
   if (activity >= kFirstMessageActivity && activity <= kLastMessageActivity) {
     log.message_logged = true;
@@ -92,19 +129,46 @@ std::string HsLogEntryJson(const HsLogEntry& entry, bool with_time) {
   return out;
 }
 
-int32_t HsLogAppendRun(const std::string& path, std::string* error) {
-  std::string lines;
-  for (const HsLogEntry& entry : HsLogEntries()) lines += HsLogEntryJson(entry, true) + "\n";
-  std::FILE* f = std::fopen(path.c_str(), "ab");
-  if (f == nullptr) {
+int32_t HsLogOpenFile(const std::string& path, std::string* error) {
+  RunLog& log = Log();
+  std::lock_guard<std::mutex> lock(log.mutex);
+  // A run killed in the middle of a line left it without its line end.
+  char last = LastByte(path);
+  // Not inherited by child processes (the host driver): "e" on POSIX, "N" on Windows.
+#if defined(_WIN32)
+  std::FILE* file = std::fopen(path.c_str(), "abN");
+#else
+  std::FILE* file = std::fopen(path.c_str(), "abe");
+#endif
+  if (file == nullptr) {
     if (error) *error = "cannot open log file " + path + ": " + std::strerror(errno);
     return -1;
   }
-  bool ok = std::fwrite(lines.data(), 1, lines.size(), f) == lines.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) {
-    if (error) *error = "cannot write log file " + path;
+  if (last != '\n' && !Append(file, "\n")) {
+    if (error) *error = "cannot write log file " + path + ": " + std::strerror(errno);
+    std::fclose(file);
     return -1;
   }
+  if (log.file != nullptr) std::fclose(log.file);
+  log.file = file;
+  log.file_path = path;
+  log.file_error.clear();
   return 0;
+}
+
+int32_t HsLogCloseFile(std::string* error) {
+  RunLog& log = Log();
+  std::lock_guard<std::mutex> lock(log.mutex);
+  if (log.file == nullptr) return 0;
+  std::string problem = log.file_error;
+  if ((std::fflush(log.file) != 0 || !SyncToDisk(log.file)) && problem.empty()) {
+    problem = "cannot sync log file " + log.file_path + ": " + std::strerror(errno);
+  }
+  if (std::fclose(log.file) != 0 && problem.empty()) {
+    problem = "cannot close log file " + log.file_path + ": " + std::strerror(errno);
+  }
+  log.file = nullptr;
+  if (problem.empty()) return 0;
+  if (error) *error = problem;
+  return -1;
 }

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -70,25 +72,43 @@ TEST(HotSyncLogTest, JsonKeepsEveryByte) {
   EXPECT_EQ(0u, HsLogEntryJson(entry, true).rfind("{\"time\":\"1970-01-02T01:01:01Z\",", 0));
 }
 
-TEST(HotSyncLogTest, AppendsTheRunToTheLogFile) {
-  test_support::CScratchFolder scratch("hslog");
-  const std::string dir = scratch.Root();
-  std::string path = dir + "/log.jsonl";
+// Each entry reaches the file when it is made, so a killed run leaves what it logged; a line that
+// a killed run left cut neither glues onto the next entry nor reaches a reader.
+TEST(HotSyncLogTest, FileGetsEachEntryAsItIsMadeAndReaderSkipsACutLine) {
+  test_support::CScratchFolder dir;
+  std::string path = dir.Path("log.jsonl");
+  std::string cut = "{\"time\":\"2024-05-01T10:00:00Z\",\"activity\":20,\"text\":\"Date Bo";
+  test_support::WriteFile(path, cut);
+
   HsLogStartRun();
-  HsLogAddEntry("first", 20, 0);
-  ASSERT_EQ(0, HsLogAppendRun(path));
-  HsLogStartRun();
-  HsLogAddEntry("second", 21, 0);
-  ASSERT_EQ(0, HsLogAppendRun(path));
-  std::ifstream in(path);
-  std::string line1, line2, extra;
-  ASSERT_TRUE(std::getline(in, line1));
-  ASSERT_TRUE(std::getline(in, line2));
-  EXPECT_FALSE(std::getline(in, extra));
-  EXPECT_NE(std::string::npos, line1.find("\"activity\":20,\"text\":\"first\"}"));
-  EXPECT_NE(std::string::npos, line2.find("\"activity\":21,\"text\":\"second\"}"));
+  ASSERT_EQ(0, HsLogOpenFile(path));
+  HsLogAddEntry("first", 19, 0);
+  std::string after_one = test_support::ReadFile(path);
+  EXPECT_EQ(cut + "\n", after_one.substr(0, cut.size() + 1));
+  EXPECT_NE(std::string::npos, after_one.find("\"activity\":19,\"text\":\"first\"}\n"));
+  HsLogAddEntry("line\nbreak \"quoted\" \x01\xE9", 22, 0);
+  ASSERT_EQ(0, HsLogCloseFile());
+  HsLogAddEntry("after the file was closed", 20, 0);
+
+  std::vector<HsLogEntry> entries;
+  size_t skipped = 0;
+  ASSERT_EQ(0, HsLogReadFile(path, &entries, &skipped));
+  EXPECT_EQ(1u, skipped);
+  ASSERT_EQ(2u, entries.size());
+  EXPECT_EQ(19, entries[0].activity);
+  EXPECT_EQ("first", entries[0].text);
+  EXPECT_EQ(22, entries[1].activity);
+  EXPECT_EQ("line\nbreak \"quoted\" \x01\xE9", entries[1].text);
+  EXPECT_LE(std::abs(entries[0].time - static_cast<int64_t>(std::time(nullptr))), 5);
+
+  // A whole entry without its line end is cut too: the writer ends every entry with one.
+  test_support::WriteFile(path, HsLogEntryJson(entries[0], true));
+  ASSERT_EQ(0, HsLogReadFile(path, &entries, &skipped));
+  EXPECT_EQ(0u, entries.size());
+  EXPECT_EQ(1u, skipped);
+
   std::string error;
-  EXPECT_EQ(-1, HsLogAppendRun(dir + "/missing/log.jsonl", &error));
+  EXPECT_EQ(-1, HsLogOpenFile(dir.Path("missing/log.jsonl"), &error));
   EXPECT_NE(std::string::npos, error.find("missing/log.jsonl"));
 }
 

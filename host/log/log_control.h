@@ -24,8 +24,19 @@ std::vector<HsLogEntry> HsLogEntries();
 // bytes below 0x20 or from 0x7F on are written as escapes (\u00XX), so a reader gets every byte
 // back as the code point of the same value.
 std::string HsLogEntryJson(const HsLogEntry& entry, bool with_time);
-// Appends the current run's entries to `path` (created when missing), one JSON object with its
-// time per line. 0 on success; otherwise -1 and *error (may be null) says why.
-int32_t HsLogAppendRun(const std::string& path, std::string* error = nullptr);
+// Keeps the entries in the log file `path` (created when missing) from now on: each entry is
+// appended as it is added, one JSON object with its time per line, so that a run that is killed
+// leaves what it logged. A last line that a killed run left cut is ended first, so that it does
+// not glue onto the next entry. 0 on success; otherwise -1 and *error (may be null) says why.
+int32_t HsLogOpenFile(const std::string& path, std::string* error = nullptr);
+// Ends the file of HsLogOpenFile: syncs it to disk and closes it. 0 when every entry was written
+// and synced; otherwise -1 and *error (may be null) says why.
+int32_t HsLogCloseFile(std::string* error = nullptr);
+
+// Reads a log file: its entries in order. A line that is not a whole entry (the cut last line of
+// a run that was killed while it wrote) is skipped and counted in *skipped. 0 on success; -1
+// with *error when the file cannot be read; a missing file holds no entries.
+int32_t HsLogReadFile(const std::string& path, std::vector<HsLogEntry>* entries, size_t* skipped,
+                      std::string* error = nullptr);
 
 #endif  // DBC_HOST_LOG_LOG_CONTROL_H_

@@ -154,6 +154,39 @@ int32_t SettingsDeleteValue(SettingsKey key, const char* name) {
 
 }  // extern "C"
 
+int32_t SettingsOpenStoreFile(const std::string& file, SettingsKey* root, std::string* error) {
+  int32_t rc = SettingsOpenStore(file.c_str(), root);
+  if (rc != kSettingsOk && error != nullptr) {
+    *error = "cannot open its registry key below HKEY_CURRENT_USER\\" + std::string(kStoresKey);
+  }
+  return rc;
+}
+
+std::string SettingsLastError(SettingsKey /*key*/) {
+  // The registry makes each change itself and reports no more than its code.
+  return "the registry refused the change";
+}
+
+namespace {
+bool HasValue(SettingsKey key, const char* name) {
+  uint32_t size = 0;
+  int32_t rc = SettingsQueryValue(key, name, nullptr, &size, nullptr);
+  return rc == kSettingsOk || rc == kSettingsErrMoreData;
+}
+}  // namespace
+
+// The registry sets one value at a time, so another process's values are never written back;
+// a value is only looked for first, so that a default does not replace what is there.
+int32_t SettingsSetDefaultNumber(SettingsKey key, const char* name, uint32_t number) {
+  return HasValue(key, name) ? kSettingsOk : SettingsSetNumber(key, name, number);
+}
+
+int32_t SettingsSetDefaultText(SettingsKey key, const char* name, const std::string& text) {
+  return HasValue(key, name)
+             ? kSettingsOk
+             : SettingsSetText(key, name, text.data(), static_cast<uint32_t>(text.size()));
+}
+
 int32_t SettingsListValues(SettingsKey key, std::vector<SettingsValue>* values) {
   values->clear();
   if (key == nullptr) return kSettingsErrNotFound;
