@@ -93,6 +93,33 @@ struct ChildProcess {
 // The exit code of a process ended by KillProcess.
 constexpr UINT kKilledExitCode = 137;
 
+// The standard handles a driver gets: input from NUL, output and errors to the caller's error
+// output (NUL when it has none), so that nothing the driver prints mixes with the caller's own
+// output. Both are inheritable copies, to be closed by the caller after the process was created.
+struct ChildHandles {
+  HANDLE input = nullptr;
+  HANDLE output = nullptr;
+  ~ChildHandles() {
+    if (input != nullptr) CloseHandle(input);
+    if (output != nullptr) CloseHandle(output);
+  }
+};
+
+void MakeChildHandles(ChildHandles* handles) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE null_input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                  OPEN_EXISTING, 0, nullptr);
+  handles->input = null_input == INVALID_HANDLE_VALUE ? nullptr : null_input;
+  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE ||
+      !DuplicateHandle(GetCurrentProcess(), error, GetCurrentProcess(), &handles->output, 0, TRUE,
+                       DUPLICATE_SAME_ACCESS)) {
+    HANDLE null_output = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     &inherit, OPEN_EXISTING, 0, nullptr);
+    handles->output = null_output == INVALID_HANDLE_VALUE ? nullptr : null_output;
+  }
+}
+
 }  // namespace
 
 int32_t CWin32OsServices::CreateProcess(const char* command_line, const char* environment,
@@ -101,16 +128,41 @@ int32_t CWin32OsServices::CreateProcess(const char* command_line, const char* en
   // CreateProcessA may write into the command line, so it gets a copy; the system takes the
   // program from the line's first word.
   std::vector<char> line(command_line, command_line + std::strlen(command_line) + 1);
-  STARTUPINFOA startup;
+  ChildHandles handles;
+  MakeChildHandles(&handles);
+  HANDLE inherited[2];
+  DWORD inherited_count = 0;
+  if (handles.input != nullptr) inherited[inherited_count++] = handles.input;
+  if (handles.output != nullptr) inherited[inherited_count++] = handles.output;
+  // Only these two handles are inherited, none other of the caller's.
+  SIZE_T list_size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &list_size);
+  std::vector<char> list_bytes(list_size);
+  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_bytes.data());
+  bool restricted = inherited_count > 0 &&
+                    InitializeProcThreadAttributeList(list, 1, 0, &list_size) &&
+                    UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                              inherited_count * sizeof(HANDLE), nullptr, nullptr);
+  STARTUPINFOEXA startup;
   std::memset(&startup, 0, sizeof startup);
-  startup.cb = sizeof startup;
+  startup.StartupInfo.cb = sizeof startup;
+  if (restricted) {
+    startup.lpAttributeList = list;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = handles.input;
+    startup.StartupInfo.hStdOutput = handles.output;
+    startup.StartupInfo.hStdError = handles.output;
+  }
   PROCESS_INFORMATION info;
   std::memset(&info, 0, sizeof info);
   // Suspended until it is in its job, so that nothing it starts escapes the job.
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                      const_cast<char*>(environment), nullptr, &startup, &info)) {
-    return static_cast<int32_t>(GetLastError());
-  }
+  DWORD flags = CREATE_SUSPENDED | (restricted ? EXTENDED_STARTUPINFO_PRESENT : 0);
+  BOOL created =
+      CreateProcessA(nullptr, line.data(), nullptr, nullptr, restricted ? TRUE : FALSE, flags,
+                     const_cast<char*>(environment), nullptr, &startup.StartupInfo, &info);
+  DWORD create_error = created ? 0 : GetLastError();
+  if (restricted) DeleteProcThreadAttributeList(list);
+  if (!created) return static_cast<int32_t>(create_error);
   HANDLE job = CreateJobObjectA(nullptr, nullptr);
   if (job != nullptr) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;

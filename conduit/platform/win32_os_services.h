@@ -9,9 +9,10 @@
 // Settings are registry values: a SettingsKey is a registry key handle (HKEY), and the root that
 // the host hands over is an open key. Numbers are REG_DWORD values, texts REG_SZ values stored
 // with their terminator. Processes are created with CreateProcessA from the command line and the
-// environment block exactly as given (no shell, no quoting, no inherited handles, the caller's
-// current folder); creation errors are the system's own codes (GetLastError). Each runs in a job
-// object that ends it, and the processes it starts, when KillProcess is called or the caller's
+// environment block exactly as given (no shell, no quoting, the caller's current folder); the only
+// handles they inherit are their standard handles: input from NUL, output and errors to the
+// caller's error output. Creation errors are the system's own codes (GetLastError). Each runs in a
+// job object that ends it, and the processes it starts, when KillProcess is called or the caller's
 // process ends however it ends. The short form of a
 // path is GetShortPathNameA's, and strings are the module's string resources (LoadStringA), the
 // module being a module instance (HINSTANCE).
