@@ -11,7 +11,7 @@ windows=0
 [ "${1:-}" = "--windows" ] && windows=1
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libsqlite3-dev sqlite3 clang clang-format)
+          libsqlite3-dev sqlite3 clang clang-format libical-dev)
 if [ $windows -eq 1 ]; then
   # googletest: its sources (/usr/src/googletest) are built for Windows. tcl8.6, dpkg-dev and make
   # turn SQLite's source package into its single-file form.
