@@ -117,6 +117,13 @@ bool ReadZonedTime(icalcomponent* calendar, icalproperty* prop, icaltimetype val
   out->time = value;
   out->zone = nullptr;
   out->tzid.clear();
+  static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (value.year < 1 || value.month < 1 || value.month > 12 || value.day < 1 ||
+      value.day > kDays[value.month - 1] || value.hour > 23 || value.minute > 59 ||
+      value.second > 60) {
+    *error = std::string("the time ") + icaltime_as_ical_string(value) + " does not exist";
+    return false;
+  }
   if (value.is_date) {
     out->time.zone = nullptr;
     return true;

@@ -84,8 +84,8 @@ void DescribeAlarm(const CInstance& instance, CExchangeEntry* entry) {
 }
 
 void DescribeText(const CInstance& instance, CExchangeEntry* entry) {
-  const std::string note = WithCrLf(icalcomponent_get_description(instance.event));
-  NormaliseText(MarkedSummary(instance.event), note, &entry->description, &entry->note);
+  entry->description = MarkedSummary(instance.event);
+  entry->note = WithCrLf(icalcomponent_get_description(instance.event));
 }
 
 void Bookkeeping(icalcomponent* event, CInstance* instance) {

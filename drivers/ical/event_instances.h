@@ -67,8 +67,8 @@ bool EventInstance(icalcomponent* calendar, icalcomponent* event, CInstance* out
 bool OccurrenceInstance(icalcomponent* calendar, icalcomponent* event, const std::string& key,
                         CInstance* out, std::string* error);
 
-// The exchange-file entry that the instance reads as: times in local time, alarm, text (with
-// the private mark), record ID, entry number and repeat flag. Status is unchanged.
+// The exchange-file entry of the instance: times in local time, alarm, description (with the
+// private mark) and note in full, record ID, entry number and repeat flag. Status is unchanged.
 void DescribeInstance(const CInstance& instance, CExchangeEntry* entry);
 
 // Whether a description begins with a private mark ("PERS:" or "CONF:").

@@ -195,6 +195,15 @@ std::string ToUtf8(const std::string& text) {
   return out;
 }
 
+bool ReadsAs(const CExchangeEntry& current, const CExchangeEntry& update) {
+  if (!SameTimes(current, update) || !SameAlarm(current, update)) return false;
+  CExchangeEntry once = current;
+  ReadBackText(&once);
+  if (once.description == update.description && once.note == update.note) return true;
+  ReadBackText(&once);
+  return once.description == update.description && once.note == update.note;
+}
+
 bool ApplyEntry(icalcomponent* event, const CInstance& current, const CExchangeEntry& current_entry,
                 const CExchangeEntry& update) {
   bool changed = false;
@@ -211,23 +220,30 @@ bool ApplyEntry(icalcomponent* event, const CInstance& current, const CExchangeE
     WriteAlarm(event, update);
     changed = true;
   }
-  if (MarkClass(current_entry.description) != MarkClass(update.description)) {
+  CExchangeEntry once = current_entry, twice;
+  ReadBackText(&once);
+  twice = once;
+  ReadBackText(&twice);
+  if (MarkClass(once.description) != MarkClass(update.description)) {
     WriteClass(event, MarkClass(update.description));
     changed = true;
   }
-  const bool same_summary = StripMark(current_entry.description) == StripMark(update.description);
+  const bool same_summary = StripMark(once.description) == StripMark(update.description);
   if (!same_summary) {
     WriteSummary(event, StripMark(update.description));
     changed = true;
   }
-  if (current_entry.note != update.note) {
+  if (update.note != once.note && update.note != twice.note) {
     std::string note = update.note;
     if (same_summary) {
-      // A SUMMARY too long for the description reads back with its tail at the head of the note.
+      // A SUMMARY too long for the description reads back with its tail at the head of the note
+      // (after an empty line when the conduit wrote it back once more).
       std::string head, tail;
-      NormaliseText(MarkedSummary(event), "", &head, &tail);
-      if (!tail.empty() && note.compare(0, tail.size(), tail) == 0) {
-        note.erase(0, tail.size());
+      NormaliseText(current_entry.description, "", &head, &tail);
+      const size_t skip =
+          note.compare(0, 2, "\r\n") == 0 && tail.compare(0, 2, "\r\n") != 0 ? 2 : 0;
+      if (!tail.empty() && note.compare(skip, tail.size(), tail) == 0) {
+        note.erase(0, skip + tail.size());
         if (note.compare(0, 2, "\r\n") == 0) note.erase(0, 2);
       }
     }

@@ -11,8 +11,14 @@
 
 namespace ical_driver {
 
+// Whether an entry read from an update file says what the instance described by `current`
+// (DescribeInstance) says: the same times, alarm and text as the conduit reads them. The text may
+// have been read and written back once more by the conduit, which adds an empty line after a
+// description of exactly 60 bytes; that counts as the same.
+bool ReadsAs(const CExchangeEntry& current, const CExchangeEntry& update);
+
 // Makes the event say what `update` says. `current` is the instance the event holds and
-// `current_entry` what it reads as now (DescribeInstance); only the fields that read differently
+// `current_entry` its description (DescribeInstance); only the fields that read differently
 // are written, so that what the exchange file cannot carry (seconds, a TZID, an end on a later
 // day, a long SUMMARY, an alarm that is not a whole number of minutes) stays as it is wherever the
 // entry did not change it. The record ID (when the entry has one) and the repeat flag are written

@@ -228,6 +228,13 @@ void NormaliseText(std::string_view description, std::string_view note, std::str
   Split(Fold(RecordText(description, note)), read_desc, read_note);
 }
 
+void ReadBackText(CExchangeEntry* entry) {
+  std::string description, note;
+  NormaliseText(entry->description, entry->note, &description, &note);
+  entry->description = description;
+  entry->note = note;
+}
+
 bool FormatExchangeFile(const std::vector<CExchangeEntry>& entries, std::string* bytes,
                         std::string* error) {
   if (entries.size() > static_cast<size_t>(kMaxRecords)) {

@@ -37,7 +37,8 @@ constexpr size_t kFoldWidth = 60;
 enum class EntryStatus { kUnchanged, kAdded, kDeleted, kModified };
 enum class AlarmUnit { kMinutes = 0, kHours = 1, kDays = 2 };
 
-// One record line, with the text split and unfolded as the conduit reads it.
+// One record line. Read from a file, the text is split and unfolded as the conduit reads it;
+// written to a file, description and note are folded into one text.
 struct CExchangeEntry {
   bool has_record_id = false;
   uint32_t record_id = 0;
@@ -50,8 +51,8 @@ struct CExchangeEntry {
   int alarm_advance = 0;  // 0: no alarm
   AlarmUnit alarm_unit = AlarmUnit::kMinutes;
   bool repeat = false;
-  // The description as read back (private mark included, at most 60 bytes, no ";") and the note
-  // with CR LF line breaks.
+  // The description (private mark included) and the note, with CR LF line breaks. As read from a
+  // file, the description is at most 60 bytes and holds no ";".
   std::string description;
   std::string note;
 };
@@ -60,6 +61,9 @@ struct CExchangeEntry {
 // and note are these, after folding (cut at kMaxFoldedText bytes) and splitting.
 void NormaliseText(std::string_view description, std::string_view note, std::string* read_desc,
                    std::string* read_note);
+
+// Replaces the entry's description and note by what the conduit reads back from them.
+void ReadBackText(CExchangeEntry* entry);
 
 // Serialises entries as an exchange file. Answers false, with *error set, when there are more
 // than kMaxRecords entries or an entry number or alarm advance does not fit its field.

@@ -41,15 +41,6 @@ std::map<int, CTarget> IndexEntryNumbers(icalcomponent* calendar) {
   return index;
 }
 
-bool SameContent(const CExchangeEntry& a, const CExchangeEntry& b) {
-  const bool same_times =
-      a.untimed == b.untimed && a.year == b.year && a.month == b.month && a.day == b.day &&
-      (a.untimed || (a.start_minute == b.start_minute && a.end_minute == b.end_minute));
-  const bool same_alarm =
-      a.alarm_advance == b.alarm_advance && (a.alarm_advance == 0 || a.alarm_unit == b.alarm_unit);
-  return same_times && same_alarm && a.description == b.description && a.note == b.note;
-}
-
 std::string Uid(icalcomponent* event) {
   const char* uid = icalcomponent_get_uid(event);
   return uid != nullptr ? uid : "";
@@ -129,7 +120,7 @@ class CUpdate {
     }
     std::map<std::string, COccurrenceEntry> entries = ReadOccurrenceEntries(target.event);
     COccurrenceEntry& entry = entries[target.key];
-    if (SameContent(current, update) && !update.repeat) {
+    if (ReadsAs(current, update) && !update.repeat) {
       // The occurrence is as it was: only its handheld record ID is new.
       if (update.has_record_id) {
         entry.has_record_id = true;
@@ -180,7 +171,7 @@ class CUpdate {
         DescribeInstance(instance, &current);
         const bool same_day = current.year == update.year && current.month == update.month &&
                               current.day == update.day;
-        if (update.repeat ? (update.has_record_id && same_day) : SameContent(current, update)) {
+        if (update.repeat ? (update.has_record_id && same_day) : ReadsAs(current, update)) {
           match = candidate;
           break;
         }
