@@ -237,20 +237,24 @@ void CCalendarFile::CreateEmpty() {
   icalcomponent_add_property(calendar_.get(), icalproperty_new_prodid(kProductId));
 }
 
-bool CCalendarFile::Save(const std::vector<icalcomponent*>& touched, std::string* error) {
-  for (icalcomponent* c : touched) {
-    if (!HasProperty(c, ICAL_UID_PROPERTY) || !HasProperty(c, ICAL_DTSTAMP_PROPERTY) ||
-        !HasProperty(c, ICAL_DTSTART_PROPERTY)) {
-      *error = "the driver built an event without UID, DTSTAMP or DTSTART: " + Describe(c);
-      return false;
-    }
-    ComponentPtr check(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
-    icalcomponent_add_property(check.get(), icalproperty_new_version("2.0"));
-    icalcomponent_add_property(check.get(), icalproperty_new_prodid(kProductId));
-    icalcomponent_add_component(check.get(), icalcomponent_new_clone(c));
+bool PassesRestrictions(icalcomponent* event, std::string* error) {
+  if (!HasProperty(event, ICAL_UID_PROPERTY) || !HasProperty(event, ICAL_DTSTAMP_PROPERTY) ||
+      !HasProperty(event, ICAL_DTSTART_PROPERTY)) {
+    *error = Describe(event) + " lacks UID, DTSTAMP or DTSTART";
+    return false;
+  }
+  ComponentPtr check(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+  icalcomponent_add_property(check.get(), icalproperty_new_version("2.0"));
+  icalcomponent_add_property(check.get(), icalproperty_new_prodid(kProductId));
+  icalcomponent_add_component(check.get(), icalcomponent_new_clone(event));
+  return icalrestriction_check(check.get()) && CheckComplaints(check.get(), false, error);
+}
+
+bool CCalendarFile::Save(const std::vector<icalcomponent*>& checked, std::string* error) {
+  for (icalcomponent* c : checked) {
     std::string why;
-    if (!icalrestriction_check(check.get()) || !CheckComplaints(check.get(), false, &why)) {
-      *error = "libical rejects an event the driver built, " + why;
+    if (!PassesRestrictions(c, &why)) {
+      *error = "libical rejects an event the driver wrote, " + why;
       return false;
     }
   }

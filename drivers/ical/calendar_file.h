@@ -51,16 +51,20 @@ class CCalendarFile {
   icalcomponent* Calendar() const { return calendar_.get(); }
 
   // Checks the calendar with libical and writes it atomically. The serialised text must parse
-  // back without any complaint, and each of the touched components (events this run created or
-  // changed) must pass libical's restriction check and hold UID, DTSTAMP and DTSTART. Answers
+  // back without any complaint, and each of the checked events (those this run created, and
+  // those it changed that passed before) must pass PassesRestrictions. Answers
   // false with *error set, leaving the file as it was, when a check or the write fails.
-  bool Save(const std::vector<icalcomponent*>& touched, std::string* error);
+  bool Save(const std::vector<icalcomponent*>& checked, std::string* error);
 
  private:
   std::string path_;
   ComponentPtr calendar_;
   int lock_fd_ = -1;
 };
+
+// Whether a VEVENT passes libical's restriction check and holds UID, DTSTAMP and DTSTART; *error
+// says why not.
+bool PassesRestrictions(icalcomponent* event, std::string* error);
 
 // Parses iCalendar text into one VCALENDAR. Answers null with *error set for anything libical
 // could not parse (see CCalendarFile::Load).

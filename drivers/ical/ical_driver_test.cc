@@ -369,6 +369,28 @@ TEST_F(IcalDriverTest, RecurringEventWithOverrideAndExdate) {
   EXPECT_NE(std::string::npos, CalendarText().find("LOCATION:Hall"));
 }
 
+// Series that began long before the window: the walk to the window (which may skip ahead for a
+// rule without COUNT) gives the same occurrences as a walk from the start.
+TEST_F(IcalDriverTest, SeriesThatBeganLongAgo) {
+  SetCalendar(Calendar(Event("tu-th",
+                             "DTSTART;TZID=Europe/Berlin:20190101T073000\n"
+                             "RRULE:FREQ=WEEKLY;BYDAY=TU,TH\nSUMMARY:Swim\n") +
+                       Event("monthly",
+                             "DTSTART;VALUE=DATE:20230305\nRRULE:FREQ=MONTHLY;COUNT=20\n"
+                             "SUMMARY:Rent\n") +
+                       Event("ended",
+                             "DTSTART:20200305T080000Z\nRRULE:FREQ=DAILY;UNTIL=20231231T000000Z\n"
+                             "SUMMARY:Over\n")));
+  std::vector<std::string> seen;
+  for (const CExchangeEntry& e : Entries(10)) {
+    seen.push_back(std::to_string(e.day) + (e.untimed ? "" : " " + std::to_string(e.start_minute)) +
+                   " " + e.description);
+  }
+  EXPECT_EQ((std::vector<std::string>{"5 Rent", "5 450 Swim", "7 450 Swim", "12 450 Swim",
+                                      "14 450 Swim"}),
+            seen);
+}
+
 // Numbers stay with their events: a new event, an event the host user deleted, and a copy of an
 // event (with its number) do not move the others'.
 TEST_F(IcalDriverTest, HostEntryNumbersStayWithTheirEvents) {

@@ -94,14 +94,21 @@ class CUpdate {
   }
 
   bool Changed() const { return changed_; }
-  const std::vector<icalcomponent*>& Touched() const { return touched_; }
+  // The events that must pass libical's checks before the calendar is written.
+  const std::vector<icalcomponent*>& Checked() const { return checked_; }
 
  private:
-  void Touch(icalcomponent* event) {
+  // Notes an event before the update changes it: it will be checked after the change if it
+  // passed before. (A host event that libical faults already is not made the update's failure.)
+  void Before(icalcomponent* event) {
+    if (!seen_.insert(event).second) return;
+    std::string ignored;
+    if (PassesRestrictions(event, &ignored)) checked_.push_back(event);
+  }
+  void Created(icalcomponent* event) {
+    seen_.insert(event);
+    checked_.push_back(event);
     changed_ = true;
-    if (std::find(touched_.begin(), touched_.end(), event) == touched_.end()) {
-      touched_.push_back(event);
-    }
   }
 
   bool Modify(const CExchangeEntry& update, std::string* error) {
@@ -115,7 +122,8 @@ class CUpdate {
     CExchangeEntry current;
     DescribeInstance(instance, &current);
     if (!target.occurrence) {
-      if (ApplyEntry(target.event, instance, current, update)) Touch(target.event);
+      Before(target.event);
+      changed_ |= ApplyEntry(target.event, instance, current, update);
       return true;
     }
     std::map<std::string, COccurrenceEntry> entries = ReadOccurrenceEntries(target.event);
@@ -142,7 +150,7 @@ class CUpdate {
     DescribeInstance(moved, &as_is);
     ApplyEntry(override_event, moved, as_is, update);
     index_[update.entry_number] = CTarget{override_event, "", false};
-    Touch(override_event);
+    Created(override_event);
     return true;
   }
 
@@ -179,13 +187,14 @@ class CUpdate {
       if (match == nullptr) {
         icalcomponent* event = NewEvent(update);
         icalcomponent_add_component(calendar_, event);
-        Touch(event);
+        Created(event);
         used.insert(event);
         continue;
       }
       used.insert(match);
       if (instance.entry_number >= 0) kept_.insert(instance.entry_number);
-      if (ApplyEntry(match, instance, current, update)) Touch(match);
+      Before(match);
+      changed_ |= ApplyEntry(match, instance, current, update);
     }
     return true;
   }
@@ -200,9 +209,10 @@ class CUpdate {
     if (target.occurrence) {
       std::map<std::string, COccurrenceEntry> entries = ReadOccurrenceEntries(target.event);
       entries.erase(target.key);
+      Before(target.event);
       WriteOccurrenceEntries(target.event, entries);
       AddExdate(calendar_, target.event, target.key);
-      Touch(target.event);
+      changed_ = true;
       return;
     }
     if (IsOverride(target.event)) {
@@ -210,11 +220,11 @@ class CUpdate {
       std::string ignored;
       icalcomponent* recurring = RecurringEventOf(calendar_, Uid(target.event));
       if (recurring != nullptr && EventInstance(calendar_, target.event, &instance, &ignored)) {
+        Before(recurring);
         AddExdate(calendar_, recurring, instance.key);
-        Touch(recurring);
       }
     }
-    touched_.erase(std::remove(touched_.begin(), touched_.end(), target.event), touched_.end());
+    checked_.erase(std::remove(checked_.begin(), checked_.end(), target.event), checked_.end());
     icalcomponent_remove_component(calendar_, target.event);
     icalcomponent_free(target.event);
     changed_ = true;
@@ -224,7 +234,8 @@ class CUpdate {
   const std::vector<CExchangeEntry>& entries_;
   std::map<int, CTarget> index_;
   std::set<int> kept_;  // entry numbers whose event an added entry took over
-  std::vector<icalcomponent*> touched_;
+  std::set<icalcomponent*> seen_;
+  std::vector<icalcomponent*> checked_;
   bool changed_ = false;
 };
 
@@ -263,7 +274,7 @@ bool RunUpdate(const CDriverRequest& request, CDriverFailure* failure) {
     return Fail(failure, kExitCalendar,
                 "the update cannot be applied, the calendar was left unchanged: " + error);
   }
-  if (update.Changed() && !calendar.Save(update.Touched(), &error)) {
+  if (update.Changed() && !calendar.Save(update.Checked(), &error)) {
     return Fail(failure, kExitWrite, error);
   }
   return true;
