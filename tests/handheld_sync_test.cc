@@ -28,6 +28,8 @@ class HandheldSyncTest : public ::testing::Test {
     const char* bin = getenv("DBC_BIN_DIR");
     bin_ = bin != nullptr ? bin : ".";
     ASSERT_EQ(0, Run("hotsync", "info").status);  // sets up the home and the device image
+    // This test scripts the host driver.
+    ASSERT_EQ(0, Run("hotsync", "settings set DriverPath " + bin_ + "/script_driver").status);
   }
 
   // Runs a program of the build with the home and `args` (a shell word list).

@@ -105,6 +105,10 @@ class HotSyncConduitTest : public ::testing::Test {
     for (char& c : bin_) c = c == '/' ? '\\' : c;
 #endif
     ASSERT_EQ(0, Run("info").status);  // sets up the home
+#if !defined(_WIN32)
+    // These tests script the host driver; a new POSIX home has the iCalendar driver.
+    ASSERT_EQ(0, Run("settings set DriverPath " + bin_ + "/script_driver").status);
+#endif
     data_ = home_ + kSeparator + "users" + kSeparator + kUser + kSeparator;
     fs::create_directories(data_);  // info names the data folder; sync would create it
   }

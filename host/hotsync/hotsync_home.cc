@@ -183,9 +183,10 @@ bool CHotSyncHome::SetUpSettings(std::string* error) {
   }
   if (SettingsOpenKey(root_, kConduitKeyPath, 1, &conduit) != kSettingsOk) return cannot_write();
   std::string hll = dir_ + kPathSeparator + "hll";
-  bool ok = SettingsSetDefaultText(conduit, "DriverPath", ScriptDriverPath()) == kSettingsOk &&
+  const std::string driver = DefaultDriverPath();
+  bool ok = SettingsSetDefaultText(conduit, "DriverPath", driver) == kSettingsOk &&
             SettingsSetDefaultText(conduit, "HLLPath", hll) == kSettingsOk &&
-            SettingsSetDefaultText(conduit, "HLLName", "datebook") == kSettingsOk &&
+            SettingsSetDefaultText(conduit, "HLLName", DefaultHllName()) == kSettingsOk &&
             SettingsSetDefaultNumber(conduit, "NumDays", 30) == kSettingsOk &&
             SettingsSetDefaultText(conduit, "ScreenID", "main") == kSettingsOk &&
             SettingsSetDefaultNumber(conduit, "UserMode", 1) == kSettingsOk &&
@@ -194,6 +195,13 @@ bool CHotSyncHome::SetUpSettings(std::string* error) {
             SettingsSetDefaultText(conduit, "UserID", "") == kSettingsOk;
   SettingsCloseKey(conduit);
   if (!ok) return cannot_write();
+  if (!PrepareHostCalendar(driver, hll, DefaultHllName())) {
+    std::fprintf(stderr,
+                 "hotsync: warning: cannot create the host calendar %s%c%s with %s install "
+                 "(see %s%cconderr.txt)\n",
+                 hll.c_str(), kPathSeparator, DefaultHllName().c_str(), driver.c_str(), hll.c_str(),
+                 kPathSeparator);
+  }
   if (hll.size() >= kHllPathSize) {
     std::fprintf(stderr,
                  "hotsync: warning: HLLPath %s is longer than the conduit accepts (%zu bytes); "

@@ -15,8 +15,21 @@ constexpr char kPathSeparator = '/';
 // The folder of the running program (no trailing separator).
 std::string ProgramFolder();
 
-// The scriptable host driver beside the running program, as a new home's DriverPath.
+// The scriptable host driver beside the running program.
 std::string ScriptDriverPath();
+
+// A new home's host driver (DriverPath) and host calendar (HLLName, a file in the home's hll/
+// folder): on POSIX the iCalendar driver beside the running program and "calendar.ics"; on
+// Windows, where that driver is not built, the scriptable driver and "datebook".
+std::string DefaultDriverPath();
+std::string DefaultHllName();
+
+// Makes the host calendar of a new home ready for its first sync: on POSIX the iCalendar driver's
+// install command creates it empty (as whoever installs a conduit prepares its host); nothing on
+// Windows. Answers false when the driver could not be run or failed; its explanation is then in
+// <hll>/conderr.txt.
+bool PrepareHostCalendar(const std::string& driver, const std::string& hll,
+                         const std::string& hll_name);
 
 // The user's own folder, where the default home lies: $HOME, on Windows %USERPROFILE%. Empty
 // when unknown.

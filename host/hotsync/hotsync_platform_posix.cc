@@ -1,4 +1,6 @@
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +19,32 @@ std::string ProgramFolder() {
 
 std::string ScriptDriverPath() {
   return ProgramFolder() + "/script_driver";
+}
+
+std::string DefaultDriverPath() {
+  return ProgramFolder() + "/ical_driver";
+}
+
+std::string DefaultHllName() {
+  return "calendar.ics";
+}
+
+bool PrepareHostCalendar(const std::string& driver, const std::string& hll,
+                         const std::string& hll_name) {
+  if (std::filesystem::exists(hll + "/" + hll_name)) return true;
+  // The words of the conduit's install command; an empty path imports nothing.
+  const std::string folder = hll + "/";
+  const std::string path = "PATH=" + hll + ";";
+  const char* argv[] = {driver.c_str(), "install",        folder.c_str(), "", "dummy", "0",
+                        "XXX",          hll_name.c_str(), nullptr};
+  const char* envp[] = {path.c_str(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, driver.c_str(), nullptr, nullptr, const_cast<char* const*>(argv),
+                  const_cast<char* const*>(envp)) != 0) {
+    return false;
+  }
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::string UserHomeFolder() {

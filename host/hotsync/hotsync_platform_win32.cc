@@ -23,6 +23,18 @@ std::string ScriptDriverPath() {
   return ProgramFolder() + "\\script_driver.exe";
 }
 
+std::string DefaultDriverPath() {
+  return ScriptDriverPath();
+}
+
+std::string DefaultHllName() {
+  return "datebook";
+}
+
+bool PrepareHostCalendar(const std::string&, const std::string&, const std::string&) {
+  return true;
+}
+
 std::string UserHomeFolder() {
   const char* home = std::getenv("USERPROFILE");
   return home != nullptr ? home : "";

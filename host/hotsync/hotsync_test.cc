@@ -161,12 +161,16 @@ TEST_F(HotSyncTest, InfoPrintsTheFourLabelledLines) {
 TEST_F(HotSyncTest, NewHomeHasWorkingConduitSettings) {
   Result r = Run({"--home", home_, "settings", "list"}, {}, false);
   ASSERT_EQ(0, r.status) << r.err;
-  EXPECT_EQ("DriverPath=" + bin_ + "/script_driver\nFlushBackup=0\nHLLName=datebook\nHLLPath=" +
+  EXPECT_EQ("DriverPath=" + bin_ + "/ical_driver\nFlushBackup=0\nHLLName=calendar.ics\nHLLPath=" +
                 home_ + "/hll\nInstall=\nNumDays=30\nScreenID=main\nUserID=\nUserMode=1\n",
             r.out);
   EXPECT_TRUE(fs::is_directory(home_ + "/hll"));
   EXPECT_FALSE(fs::exists(home_ + "/device.db"));  // the settings need no handheld
   ASSERT_EQ(0, Run({"--home", home_, "info"}).status);
+  // The host calendar is there, empty, for the first sync's extract.
+  const std::string calendar = ReadFile(home_ + "/hll/calendar.ics");
+  EXPECT_EQ(0u, calendar.find("BEGIN:VCALENDAR\r\n")) << calendar;
+  EXPECT_EQ(std::string::npos, calendar.find("BEGIN:VEVENT")) << calendar;
   EXPECT_TRUE(fs::is_regular_file(home_ + "/device.db"));
 }
 
