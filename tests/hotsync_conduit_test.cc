@@ -225,8 +225,8 @@ TEST_F(HotSyncConduitTest, DriverGetsTheCommandLineAndEnvironmentBlockAsBuilt) {
 
   std::string folder = ShortDataFolder();
   ASSERT_FALSE(folder.empty());
-  std::string line =
-      Setting("DriverPath") + " extract " + folder + " datebook.dat " + kUser + " 30 main datebook";
+  std::string line = Setting("DriverPath") + " extract " + folder + " datebook.dat " + kUser +
+                     " 30 main " + Setting("HLLName");
   std::vector<DriverRun> runs = ReadDriverRuns(Record());
   ASSERT_EQ(1u, runs.size());
   EXPECT_EQ(Words(line), runs[0].args);
@@ -292,7 +292,7 @@ TEST_F(HotSyncConduitTest, InstallRunsOnceWithItsPause) {
   std::vector<DriverRun> runs = ReadDriverRuns(Record());
   ASSERT_EQ(2u, runs.size());
   EXPECT_EQ(Words(Setting("DriverPath") + " install " + ShortDataFolder() + " " + setup +
-                  " dummy 0 XXX datebook"),
+                  " dummy 0 XXX " + Setting("HLLName")),
             runs[0].args);
   EXPECT_EQ("update", runs[1].args.at(1));
   EXPECT_EQ("", Setting("Install"));
