@@ -1,4 +1,5 @@
 // hotsync sync: one HotSync of the Date Book conduit with the emulated handheld.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "host/hotsync/hotsync_options.h"
 #include "host/hotsync/log_output.h"
 #include "host/hotsync/sync_lock.h"
+#include "host/hotsync/sync_summary.h"
 #include "host/log/log_control.h"
 #include "host/settings/settings_host.h"
 #include "sdk/conduit_exports.h"
@@ -145,6 +147,20 @@ bool CopyText(char* field, const std::string& text) {
   return true;
 }
 
+// Reads a file that the sync wrote (its modification time not before `since`).
+bool ReadFreshFile(const std::string& path, std::filesystem::file_time_type since,
+                   std::string* bytes) {
+  std::error_code ec;
+  if (std::filesystem::last_write_time(path, ec) < since || ec) return false;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  char chunk[65536];
+  size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
+  std::fclose(f);
+  return true;
+}
+
 }  // namespace
 
 int RunSync(HotSyncOptions& options) {
@@ -220,6 +236,10 @@ int RunSync(HotSyncOptions& options) {
   for (const Fault& fault : sync.faults) DeviceFailCall(fault.op, fault.nth, fault.code);
   if (sync.lose_link) DeviceLoseLinkAfter(sync.lose_link_after);
 
+  const CRecordSnapshot before = SnapshotRecords(remote_name);
+  // Files written by this sync are those modified since now (less the file system's granularity).
+  const auto started = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(2);
+
   HostContext context{"hotsync"};
   int32_t result = library.open(&context, &props);
   DeviceClearFaults();
@@ -243,6 +263,16 @@ int RunSync(HotSyncOptions& options) {
   }
   if (!sync.json) {
     std::printf("OpenConduit answered %d; %s\n", result, failed ? "the sync failed" : "done");
+    // The host's side is known only when the update was applied after this sync's extract.
+    const CChangeCounts handheld = CompareSnapshots(before, SnapshotRecords(remote_name));
+    std::string extract, backup;
+    const std::string desktop = folder + kLocalFileName;
+    CChangeCounts host;
+    const bool host_known =
+        !failed && ReadFreshFile(folder + "extract.dat", started, &extract) &&
+        ReadFreshFile(desktop.substr(0, desktop.size() - 3) + "bak", started, &backup) &&
+        CountHostChanges(extract, backup, &host);
+    std::printf("%s\n", SummaryLine(handheld, host_known ? &host : nullptr).c_str());
   } else if (failed) {
     std::fprintf(stderr, "hotsync: the sync failed (OpenConduit answered %d)\n", result);
   }
