@@ -29,7 +29,8 @@ struct CDriverFailure {
 };
 
 // Writes the exchange file of every event instance that starts in the window: today 00:00 local
-// time to that plus the given number of days, both ends included.
+// time to 00:00 of the day the given number of days later, both ends included, as the conduit's
+// window is.
 bool RunExtract(const CDriverRequest& request, CDriverFailure* failure);
 
 // Applies the update file by status. The whole file is checked and applied in memory first: a

@@ -12,8 +12,6 @@
 namespace ical_driver {
 namespace {
 
-constexpr time_t kDay = 86400;
-
 bool Fail(CDriverFailure* failure, int code, const std::string& message) {
   failure->exit_code = code;
   failure->message = message;
@@ -155,7 +153,8 @@ bool RunExtract(const CDriverRequest& request, CDriverFailure* failure) {
       return Fail(failure, kExitCalendar, error);
   }
   const time_t from = StartOfToday();
-  const time_t to = from + static_cast<time_t>(request.days) * kDay;
+  // The conduit's window: from 00:00 today to 00:00 of the day `days` days later.
+  const time_t to = StartOfDayAfter(from, request.days);
   std::vector<CInstance> instances;
   if (!CollectInstances(calendar.Calendar(), from, to, &instances, &error)) {
     return Fail(failure, kExitCalendar,

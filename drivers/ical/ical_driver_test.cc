@@ -148,9 +148,9 @@ TEST_F(IcalDriverTest, ExtractWritesEachPropertyAsTheExchangeFileCarriesIt) {
       Event("long", "DTSTART:20240314T080000Z\nSUMMARY:" + std::string(70, 'x') + "\n") +
       Event("before", "DTSTART:20240304T225900Z\nSUMMARY:Yesterday\n") +
       Event("last-day", "DTSTART;VALUE=DATE:20240404\nSUMMARY:Window end\n") +
-      // The window is 30 × 86400 seconds from 5 March 00:00: with summer time since 31 March it
-      // ends at 01:00 on 4 April, as the conduit's does.
-      Event("after", "DTSTART:20240404T010100\nSUMMARY:Too late\n") +
+      // The window ends at 00:00 on 4 April, on the local calendar although summer time began
+      // on 31 March, as the conduit's does.
+      Event("after", "DTSTART:20240404T000100\nSUMMARY:Too late\n") +
       Event("no-start", "SUMMARY:Nowhere\n") +
       "BEGIN:VTODO\nUID:todo\nSUMMARY:Not an event\nEND:VTODO\n"));
   const std::vector<std::string> lines = ExtractLines(30);

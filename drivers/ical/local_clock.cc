@@ -27,6 +27,11 @@ time_t MakeLocal(int year, int month, int day, int minute_of_day) {
   return mktime(&parts);
 }
 
+time_t StartOfDayAfter(time_t day_start, int days) {
+  const CLocalDate day = BreakDownLocal(day_start);
+  return MakeLocal(day.year, day.month, day.day + days, 0);
+}
+
 time_t StartOfToday() {
   const char* today = std::getenv("DATEBOOK_DRIVER_TODAY");
   int year = 0, month = 0, day = 0;

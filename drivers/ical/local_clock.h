@@ -22,6 +22,10 @@ CLocalDate BreakDownLocal(time_t time);
 // length of the jump, as the conduit builds its times.
 time_t MakeLocal(int year, int month, int day, int minute_of_day);
 
+// 00:00 local time of the day `days` days after the day that starts at `day_start`: on the local
+// calendar, so a window across a clock change still ends at midnight.
+time_t StartOfDayAfter(time_t day_start, int days);
+
 // 00:00 local time of today. The environment variable DATEBOOK_DRIVER_TODAY (YYYYMMDD), which the
 // conduit never sets, stands in for today in tests.
 time_t StartOfToday();
