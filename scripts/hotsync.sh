@@ -88,8 +88,8 @@ else
 fi
 sed -i 's/^SUMMARY:Company holiday/SUMMARY:Company holiday (office closed)/;
         s/^SUMMARY:Project meeting/SUMMARY:Project meeting (host)/' "$calendar"
-echo "handheld: Lunch with Sam moved to 13:00, Project meeting renamed"
-echo "host: Company holiday and Project meeting renamed"
+echo "On the handheld: Lunch with Sam moved to 13:00, Project meeting renamed"
+echo "In the host calendar: Company holiday and Project meeting renamed"
 
 title "The second HotSync"
 hotsync sync "$@" || true

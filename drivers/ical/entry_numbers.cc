@@ -22,6 +22,9 @@ CEntryNumbers::CEntryNumbers(icalcomponent* calendar)
     claim(EntryNumberOf(e));
     for (const auto& kv : ReadOccurrenceEntries(e)) claim(kv.second.number);
   }
+  // 0 is never handed out: it is what the conduit writes for a record that has no host entry
+  // number, so a change naming 0 must not reach an event.
+  claim(0);
   const std::optional<std::string> next = GetX(calendar, kNextEntryProp);
   if (next) {
     const int value = std::atoi(next->c_str());

@@ -1,5 +1,6 @@
-// Host entry numbers: each extracted entry gets a number from 0 to 9999 that stays with its event
-// (or occurrence) from one synchronisation to the next.
+// Host entry numbers: each extracted entry gets a number from 1 to 9999 that stays with its event
+// (or occurrence) from one synchronisation to the next. 0 is not handed out: the conduit writes it
+// for records that have no host entry number.
 //
 // Numbers are handed out in turn from the calendar's X-DATEBOOK-NEXT-ENTRY, skipping those in
 // use, so that a number freed by a deletion is not given to another event until the others have

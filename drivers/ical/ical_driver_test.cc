@@ -155,17 +155,17 @@ TEST_F(IcalDriverTest, ExtractWritesEachPropertyAsTheExchangeFileCarriesIt) {
       "BEGIN:VTODO\nUID:todo\nSUMMARY:Not an event\nEND:VTODO\n"));
   const std::vector<std::string> lines = ExtractLines(30);
   const std::vector<std::string> expected = {
-      "        00002024030609:0010:30000000045Staff meeting;Room 4;Bring slides: and coffee",
-      "        000120240307          000000007Holiday",
-      "        00022024030809:0009:00000000013PERS: Dentist",
-      "        00032024030810:0010:00000000012CONF: Review",
-      "        00042024030922:0023:59000000011Night train",
-      "        00052024031009:0009:00002100001A",
-      "        00062024031109:0009:00001200001B",
-      "        00072024031209:0009:00003100001C",
-      "        00082024031309:0009:00010000001D",
-      "        00092024031409:0009:00000000071" + std::string(60, 'x') + ";" + std::string(10, 'x'),
-      "        001020240404          000000010Window end",
+      "        00012024030609:0010:30000000045Staff meeting;Room 4;Bring slides: and coffee",
+      "        000220240307          000000007Holiday",
+      "        00032024030809:0009:00000000013PERS: Dentist",
+      "        00042024030810:0010:00000000012CONF: Review",
+      "        00052024030922:0023:59000000011Night train",
+      "        00062024031009:0009:00002100001A",
+      "        00072024031109:0009:00001200001B",
+      "        00082024031209:0009:00003100001C",
+      "        00092024031309:0009:00010000001D",
+      "        00102024031409:0009:00000000071" + std::string(60, 'x') + ";" + std::string(10, 'x'),
+      "        001120240404          000000010Window end",
   };
   EXPECT_EQ(expected, lines);
 }
@@ -547,6 +547,10 @@ TEST_F(IcalDriverTest, UpdateThatCannotBeAppliedChangesNothing) {
   ASSERT_TRUE(FormatExchangeFile({added, unknown}, &good, &error));
   std::string valid_one;
   ASSERT_TRUE(FormatExchangeFile({added}, &valid_one, &error));
+  // 0 is what the conduit writes for a record without a host entry number; no event has it.
+  unknown.entry_number = 0;
+  std::string zero;
+  ASSERT_TRUE(FormatExchangeFile({unknown}, &zero, &error));
   struct Case {
     const char* name;
     std::string bytes;
@@ -555,6 +559,7 @@ TEST_F(IcalDriverTest, UpdateThatCannotBeAppliedChangesNothing) {
   };
   const Case kCases[] = {
       {"unknown entry", good, 4, "host entry 77, which is not in the calendar"},
+      {"entry 0", zero, 4, "host entry 0, which is not in the calendar"},
       {"cut off", valid_one.substr(0, valid_one.size() - 5), 4, "ends inside the record"},
       {"bad status", std::string(valid_one).replace(4 + 30, 1, "7"), 4, "status"},
       {"count too high", "0002" + valid_one.substr(4), 4, "record 2 of 2"},
@@ -614,7 +619,7 @@ TEST_F(IcalDriverTest, CommandLineWordsAndInstall) {
   EXPECT_EQ(0, Run(install));
   const std::string text = CalendarText();
   EXPECT_EQ(text.find("UID:i\r\n"), text.rfind("UID:i\r\n"));
-  EXPECT_NE(std::string::npos, text.find("X-DATEBOOK-ENTRY:0"));
+  EXPECT_NE(std::string::npos, text.find("X-DATEBOOK-ENTRY:1\r\n"));
 
   EXPECT_EQ(
       3, Run({"install", scratch_.DataFolder(), "/no/such.ics", "dummy", "0", "XXX", "cal.ics"}));

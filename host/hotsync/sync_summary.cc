@@ -23,6 +23,7 @@ struct CLine {
   std::string entry;      // 4 bytes, blank when the entry has no host entry number
   std::string day;        // YYYYMMDD
   bool repeat = false;
+  bool added = false;   // status "1": the update added it
   std::string content;  // everything the host holds of the entry: the line without ID and status
 };
 
@@ -49,16 +50,13 @@ bool ReadLines(const std::string& bytes, std::vector<CLine>* lines) {
     line.entry = bytes.substr(pos + kIdEnd, kEntryEnd - kIdEnd);
     line.day = bytes.substr(pos + kEntryEnd, kDateEnd - kEntryEnd);
     line.repeat = bytes[pos + kRepeat] == '1';
+    line.added = bytes[pos + kStatus] == '1';
     line.content = bytes.substr(pos + kEntryEnd, kStatus - kEntryEnd) +
                    bytes.substr(pos + kStatus + 1, end - pos - kStatus - 1);
     lines->push_back(std::move(line));
     pos = end + 2;  // CR LF
   }
   return true;
-}
-
-bool HasEntry(const CLine& line) {
-  return line.entry != "    ";
 }
 
 }  // namespace
@@ -95,13 +93,12 @@ bool CountHostChanges(const std::string& extract, const std::string& backup,
   if (!ReadLines(extract, &before) || !ReadLines(backup, &after)) return false;
   *counts = CChangeCounts();
   std::map<std::string, const CLine*> by_entry;
-  for (const CLine& line : before) {
-    if (HasEntry(line)) by_entry.emplace(line.entry, &line);
-  }
+  for (const CLine& line : before) by_entry.emplace(line.entry, &line);
   std::set<const CLine*> kept;
   std::vector<const CLine*> added;
   for (const CLine& line : after) {
-    auto old = HasEntry(line) ? by_entry.find(line.entry) : by_entry.end();
+    // An added entry carries no host entry number of the host's (the conduit writes a default).
+    auto old = line.added ? by_entry.end() : by_entry.find(line.entry);
     if (old == by_entry.end()) {
       added.push_back(&line);
       continue;

@@ -4,7 +4,7 @@
 // The handheld side compares the Date Book's records before and after the sync. The host side
 // compares the exchange files that the sync leaves in the data folder: the extract file (the host
 // calendar as the driver extracted it) with the backup file (what the host holds once the update
-// was applied). Entries are matched by host entry number; an entry the update added has none. The
+// was applied). Entries are matched by host entry number, except those the update added. The
 // occurrences of a repeating handheld event, which the conduit deletes and adds anew at every
 // sync, are matched by record ID and day, so that one written again unchanged is not counted.
 #ifndef DBC_HOST_HOTSYNC_SYNC_SUMMARY_H_

@@ -38,9 +38,10 @@ TEST(SyncSummaryTest, HostChangesFromTheExtractAndTheBackup) {
   const std::string backup = File({
       Line("00000001", "0000", "20240306", t, '0', '0', "Unchanged"),
       Line("00000002", "0001", "20240306", t, '3', '0', "Changed on the handheld"),
-      Line("00000009", "    ", "20240306", t, '1', '1', "Swim"),             // written again
-      Line("00000009", "    ", "20240313", "07:3008:00", '1', '1', "Swim"),  // moved
-      Line("0000000A", "    ", "20240309", t, '1', '0', "New from the handheld"),
+      // Added entries carry the conduit's default host entry number, 0.
+      Line("00000009", "0000", "20240306", t, '1', '1', "Swim"),             // written again
+      Line("00000009", "0000", "20240313", "07:3008:00", '1', '1', "Swim"),  // moved
+      Line("0000000A", "0000", "20240309", t, '1', '0', "New from the handheld"),
       Line("0000000B", "0005", "20240308", t, '3', '0', "New on the host, now on the handheld"),
   });
   CChangeCounts counts;
