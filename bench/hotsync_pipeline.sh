@@ -3,8 +3,8 @@
 # driver, timed end to end.
 #
 # For each N (default 1000 and 9999) a new home gets N events in its host calendar and N on the
-# handheld, a tenth of each weekly repeating, the rest single events spread over a year from
-# today. Then it times a first HotSync (slow: every handheld record is read, every host entry is
+# handheld, a tenth of each weekly repeating (beginning in the first week), the rest single events
+# spread over a year from today. Then it times a first HotSync (slow: every handheld record is read, every host entry is
 # new to the handheld) and a second one with no change (fast), and prints a table.
 #
 # The window is 14 days (NumDays 14): an exchange file carries at most 9999 entries, and a
@@ -31,7 +31,8 @@ host_calendar() {  # N FILE
   {
     printf 'BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//bench//EN\r\n'
     for ((i = 0; i < n; i++)); do
-      day=${days[$((i % 365))]}
+      # A weekly series begins in the first week, a single event anywhere in the year.
+      if ((i % 10 == 0)); then day=${days[$((i % 7))]}; else day=${days[$((i % 365))]}; fi
       hour=$(printf '%02d' $((7 + i % 12)))
       printf 'BEGIN:VEVENT\r\nUID:host-%d\r\nDTSTAMP:20240101T000000Z\r\n' "$i"
       printf 'DTSTART:%sT%s0000Z\r\nDTEND:%sT%s3000Z\r\n' "$day" "$hour" "$day" "$hour"
@@ -48,7 +49,10 @@ handheld_events() {  # N HOME
   for ((i = 0; i < n; i++)); do
     day=${days[$(((i * 7) % 365))]}
     repeat=()
-    if ((i % 10 == 0)); then repeat=(--repeat weekly); fi
+    if ((i % 10 == 0)); then
+      day=${days[$((i % 7))]}
+      repeat=(--repeat weekly)
+    fi
     "$bin/handheld" --home "$2" add --date "${day:0:4}-${day:4:2}-${day:6:2}" \
       --start "$(printf '%02d' $((8 + i % 10))):15" --end "$(printf '%02d' $((8 + i % 10))):45" \
       --description "Handheld event $i" "${repeat[@]}" >/dev/null
