@@ -32,7 +32,6 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
 
 class TableFileTest : public ::testing::Test {
  protected:
-
   // A table holding every kind of field, each repeat kind, exceptions, all statuses, the archive
   // flag and categories.
   void FillAll(CDateBkTable& table) {

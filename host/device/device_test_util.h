@@ -21,9 +21,7 @@ class DeviceTest : public testing::Test {
     ASSERT_EQ(kDeviceOk, DeviceCreateImage(path_, "Ann Smith", &error)) << error;
     ASSERT_EQ(kDeviceOk, DeviceOpenImage(path_, &error)) << error;
   }
-  void TearDown() override {
-    DeviceCloseImage();
-  }
+  void TearDown() override { DeviceCloseImage(); }
 
   // Creates "DatebookDB" through the sync manager and answers its handle.
   uint8_t CreateDatebook() {
