@@ -28,6 +28,8 @@
 #if defined(_WIN32)
 #include <io.h>
 #include <windows.h>
+#else
+#include <signal.h>
 #endif
 
 extern char** environ;
@@ -61,6 +63,8 @@ constexpr char kHelp[] =
     "  update_count PATH  update: count the updates applied, in PATH (a decimal number)\n"
     "  error TEXT         write TEXT (escapes as above) into <folder>conderr.txt\n"
     "  exit N             end with exit code N (default 0)\n"
+    "  kill WHEN          be killed (SIGKILL; on Windows terminated) \"before\" doing anything\n"
+    "                     or \"after\" the command's work, as a driver cut off by a crash\n"
     "Without a script, or without extract_text/extract_file, extract writes the empty exchange\n"
     "file \"0000\" unless <folder><file> already has content, which it leaves alone; update and\n"
     "install do nothing. Every command then ends with 0.\n"
@@ -73,7 +77,17 @@ constexpr char kHelp[] =
 const std::set<std::string> kCommands = {"install", "extract", "update"};
 const std::set<std::string> kKeys = {"record",       "sleep_ms",     "stdout",
                                      "extract_text", "extract_file", "update_copy",
-                                     "update_count", "error",        "exit"};
+                                     "update_count", "error",        "exit",
+                                     "kill"};
+
+// Ends the driver at once, as a crash or the system killing it would.
+void KillSelf() {
+#if defined(_WIN32)
+  TerminateProcess(GetCurrentProcess(), 9);
+#else
+  raise(SIGKILL);
+#endif
+}
 
 std::string Unescape(const std::string& text) {
   std::string out;
@@ -260,6 +274,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", keys["stdout"].c_str());
     std::fflush(stdout);
   }
+  if (has("kill") && keys["kill"] == "before") KillSelf();
   if (command == "extract") {
     std::string content;
     if (has("extract_file")) {
@@ -295,5 +310,6 @@ int main(int argc, char** argv) {
   if (has("error") && !ReplaceFile(folder + kErrorFileName, Unescape(keys["error"]), &error)) {
     return Fail(kExitIoError, error);
   }
+  if (has("kill") && keys["kill"] == "after") KillSelf();
   return static_cast<int>(exit_code);
 }

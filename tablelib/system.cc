@@ -2,7 +2,10 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#include <windows.h>
 #else
+#include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 #endif
 
@@ -24,6 +27,24 @@ bool SystemSyncFile(std::FILE* file) {
   return _commit(_fileno(file)) == 0;
 #else
   return fsync(fileno(file)) == 0;
+#endif
+}
+
+bool SystemReplaceFile(const std::string& from, const std::string& to) {
+#if defined(_WIN32)
+  return MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+#else
+  if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+  const size_t slash = to.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : to.substr(0, slash);
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  close(fd);
+  return synced;
 #endif
 }
 

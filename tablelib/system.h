@@ -1,5 +1,6 @@
-// The table library's only calls into the operating system: the local time zone and flushing a
-// file to disk. Everything else of the library is portable C++.
+// The table library's only calls into the operating system: the local time zone, flushing a
+// file to disk and putting a finished file in place. Everything else of the library is portable
+// C++.
 #ifndef DBC_TABLELIB_SYSTEM_H_
 #define DBC_TABLELIB_SYSTEM_H_
 
@@ -7,6 +8,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 namespace tablelib {
 
@@ -16,6 +18,12 @@ bool SystemLocalTime(int64_t time, std::tm* out);
 
 // Writes the file's buffered data and waits until the system has it on disk.
 bool SystemSyncFile(std::FILE* file);
+
+// Renames `from` to `to`, replacing an existing `to` in one step, and waits until the rename is
+// on disk (on POSIX by flushing the folder, on Windows by a write-through move), so that after a
+// power cut `to` is either the old file or the new one. False when the rename failed; when only
+// the flush failed the rename stands but false is answered too.
+bool SystemReplaceFile(const std::string& from, const std::string& to);
 
 }  // namespace tablelib
 

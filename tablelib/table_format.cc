@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "tablelib/record.h"
+#include "tablelib/system.h"
 #include "tablelib/table.h"
 #include "tablelib/table_codec.h"
 #include "tablelib/table_errors.h"
@@ -204,11 +205,10 @@ int32_t CBaseTable::SaveTo(const std::string& path) {
   } else {
     file.Abort();
   }
+  // The finished file replaces the old one in one step, and that step reaches the disk before the
+  // save answers: a crash or power cut leaves the old file or the new one, never a part.
+  if (result == kTblOk && !tablelib::SystemReplaceFile(temp, path)) result = kTblErrIo;
   std::error_code error;
-  if (result == kTblOk) {
-    std::filesystem::rename(temp, path, error);
-    if (error) result = kTblErrIo;
-  }
   if (result != kTblOk) std::filesystem::remove(temp, error);
   return result;
 }

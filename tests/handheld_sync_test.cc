@@ -82,4 +82,39 @@ TEST_F(HandheldSyncTest, AnEventAddedOnTheHandheldReachesTheHostAtTheFirstSync) 
   EXPECT_NE(std::string::npos, listed.out.find("\"dirty\":false")) << listed.out;
 }
 
+// hotsync sync --crash-after ends the program at the chosen step, nothing of it done; the next
+// HotSyncs finish the work. Here it ends as the handheld's flags are to be cleared: the update
+// file is in place already, so the next run hands it to the host and the one after it synchronises.
+TEST_F(HandheldSyncTest, ACrashAtAStepAndTheRunsAfterIt) {
+  const time_t tomorrow = time(nullptr) + 86400;
+  struct tm local;
+  localtime_r(&tomorrow, &local);
+  char date[16];
+  strftime(date, sizeof date, "%Y-%m-%d", &local);
+  ASSERT_EQ(0, Run("handheld", std::string("add --date ") + date +
+                                   " --start 09:00 --end 10:00 --description Dentist")
+                   .status);
+  const std::string data = home_ + "/users/tester/";
+  std::filesystem::create_directories(data);
+  WriteFile(data + "driver_script", "update.update_copy " + home_ + "/applied.dat\n");
+
+  EXPECT_EQ(2, Run("hotsync", "sync --crash-after clear-sync-flags").status);
+  EXPECT_EQ(2, Run("hotsync", "sync --crash-after nothing:1").status);
+  Result crashed = Run("hotsync", "sync --crash-after clear-sync-flags:1");
+  EXPECT_EQ(86, crashed.status) << crashed.out;
+  EXPECT_EQ(test_support::kMissing, ReadFile(home_ + "/applied.dat"));
+  EXPECT_NE(test_support::kMissing, ReadFile(data + "update.dat"));
+  EXPECT_NE(std::string::npos, Run("handheld", "list --json").out.find("\"dirty\":true"));
+
+  ASSERT_EQ(0, Run("hotsync", "sync").status);  // hands the update to the host
+  EXPECT_NE(std::string::npos, ReadFile(home_ + "/applied.dat").find("Dentist"));
+  EXPECT_EQ(test_support::kMissing, ReadFile(data + "update.dat"));
+  ASSERT_EQ(0, Run("hotsync", "sync").status);
+  EXPECT_NE(std::string::npos, Run("handheld", "list --json").out.find("\"dirty\":false"));
+
+  // A crash at a file operation of the conduit: the first save, the desktop file's.
+  EXPECT_EQ(86, Run("hotsync", "sync --crash-after file-save:1").status);
+  EXPECT_EQ(0, Run("hotsync", "sync").status);
+}
+
 }  // namespace

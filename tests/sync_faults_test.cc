@@ -3,12 +3,17 @@
 // After the failed run and one clean run, both sides hold what one clean run gives: no event lost,
 // none duplicated.
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "sdk/conduit_exports.h"
+#include "sdk/hotsync_log.h"
 #include "tests/support/sync_harness.h"
 
 namespace {
@@ -30,6 +35,9 @@ struct CState {
   std::vector<std::string> host;
   std::vector<std::string> handheld;
   std::vector<std::string> categories;
+  // The records of the archive file of category "Work", and the data folder's files.
+  int32_t archived = -1;
+  std::vector<std::string> data_files;
 };
 
 CState StateOf(CSyncHarness& h) {
@@ -40,6 +48,11 @@ CState StateOf(CSyncHarness& h) {
   std::sort(state.host.begin(), state.host.end());
   state.handheld = h.Handheld();
   state.categories = h.HandheldCategories();
+  CDateBkTable archive;
+  if (archive.OpenFrom(h.folder().Data("Work.DBA"), 0) == 0)
+    state.archived = archive.GetRecordCount();
+  state.data_files = h.folder().DataFiles();
+  std::sort(state.data_files.begin(), state.data_files.end());
   return state;
 }
 
@@ -47,10 +60,17 @@ void ExpectSameState(const CState& expected, const CState& actual) {
   EXPECT_EQ(expected.host, actual.host);
   EXPECT_EQ(expected.handheld, actual.handheld);
   EXPECT_EQ(expected.categories, actual.categories);
+  EXPECT_EQ(expected.archived, actual.archived);
+  EXPECT_EQ(expected.data_files, actual.data_files);
 }
 
 // Both sides in step after a first synchronisation, then changed on both sides: new entries,
 // changes, deletions, a conflict, an archived record, a deleted and a changed occurrence.
+#ifndef DBC_SWEEP_STEP
+#define DBC_SWEEP_STEP 1
+#endif
+constexpr uint32_t kSweepStep = DBC_SWEEP_STEP;
+
 class SyncFaultsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -122,6 +142,77 @@ class SyncFaultsTest : public ::testing::Test {
     EXPECT_GT(runs, 15);
   }
 
+  // One synchronisation in a child process that ends at once (DeviceCrashAt) at the nth call of
+  // op, if the run gets that far. What the child left on disk stays (the device image, the data
+  // folder); what its driver handed to the host reaches the host here, as it would have reached a
+  // real host calendar. Answers whether the child crashed.
+  bool SyncCrashingAt(DeviceOp op, uint32_t n, int32_t sync_type = kSyncFast, int32_t first = 0) {
+    const std::string image = h_.folder().Path("device.db");
+    DeviceCloseImage();  // the child opens the image for itself
+    fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (DeviceOpenImage(image) != kDeviceOk) _exit(2);
+      DeviceCrashAt(op, n);
+      h_.Sync(sync_type, first);
+      _exit(0);
+    }
+    int status = -1;
+    EXPECT_EQ(child, waitpid(child, &status, 0));
+    std::string error;
+    EXPECT_EQ(kDeviceOk, DeviceOpenImage(image, &error)) << error;
+    const std::string update = test_support::ReadFile(h_.folder().Path("host_update.dat"));
+    if (update != test_support::kMissing) {
+      EXPECT_TRUE(h_.host.Apply(update));
+    }
+    std::remove(h_.folder().Path("host_update.dat").c_str());
+    EXPECT_TRUE(WIFEXITED(status));
+    return WIFEXITED(status) && WEXITSTATUS(status) == kDeviceCrashExitStatus;
+  }
+
+  // HotSyncs after an interrupted one: until one completes cleanly (of the interrupted run's
+  // kind), then one more (a fast one, as after any clean run).
+  void RecoverAndSyncOnce(int32_t sync_type, int32_t first) {
+    int runs = 0;
+    for (; runs < 4; ++runs) {
+      const int32_t result = h_.Sync(sync_type, first);
+      const bool failed = std::any_of(h_.log().begin(), h_.log().end(), [](const auto& line) {
+        return line.activity == kActivitySyncFailed || line.activity == kActivityConduitError;
+      });
+      if (result == 0 && !failed) break;
+    }
+    EXPECT_LT(runs, 4) << "no clean run after the interrupted one";
+    EXPECT_EQ(0, h_.Sync(kSyncFast));
+  }
+
+  // For N = 1, 2, ...: the synchronisation from the start ends at the Nth call of op; then the
+  // HotSyncs after it leave both sides as the run that never crashed. Answers the points tried.
+  // The sanitizer build tries every kSweepStep-th point only.
+  int CrashAtEveryCall(DeviceOp op, bool first_sync = false) {
+    const CSyncHarness::CSnapshot& start = first_sync ? first_start_ : start_;
+    const int32_t sync_type = first_sync ? kSyncSlow : kSyncFast;
+    const int32_t first = first_sync ? 1 : 0;
+    int points = 0;
+    for (uint32_t n = 1;; n += kSweepStep) {
+      SCOPED_TRACE(std::string("crash at ") + DeviceOpName(op) + " " + std::to_string(n));
+      h_.Restore(start);
+      if (!SyncCrashingAt(op, n, sync_type, first)) break;
+      ++points;
+      CheckRecovery(first_sync);
+      if (HasFailure()) break;
+    }
+    printf("crash points tried at %s%s: %d\n", DeviceOpName(op), first_sync ? " (first sync)" : "",
+           points);
+    return points;
+  }
+
+  // After an interrupted run: the HotSyncs that follow leave the state of the run that never
+  // crashed (for a first synchronisation: that run and a fast one after it).
+  void CheckRecovery(bool first_sync = false) {
+    RecoverAndSyncOnce(first_sync ? kSyncSlow : kSyncFast, first_sync ? 1 : 0);
+    ExpectSameState(first_sync ? first_expected_ : expected_, StateOf(h_));
+  }
+
   CSyncHarness h_;
   // Before the first synchronisation and what it gives; before the fast one and what it gives.
   CSyncHarness::CSnapshot first_start_;
@@ -186,8 +277,77 @@ TEST_F(SyncFaultsTest, ASaveThatFails) {
     EXPECT_NE(h_.log().end(), std::find(h_.log().begin(), h_.log().end(), kSaveFailed));
     std::filesystem::remove_all(blocker);
     EXPECT_EQ(0, h_.Sync(kSyncFast));
+    EXPECT_EQ(0, h_.Sync(kSyncFast));
     ExpectSameState(expected_, StateOf(h_));
   }
 }
 
 }  // namespace
+
+// A crash at every step of the synchronisation: every call to the handheld and every file the
+// conduit saves, renames, deletes or copies. After it the HotSyncs that follow lose nothing,
+// duplicate nothing and undo nothing.
+TEST_F(SyncFaultsTest, ACrashAtEveryStep) {
+  int points = 0;
+  for (DeviceOp op : {kDeviceOpAny, kDeviceOpFileSave, kDeviceOpFileRename, kDeviceOpFileDelete,
+                      kDeviceOpFileCopy}) {
+    const int tried = CrashAtEveryCall(op);
+    EXPECT_GT(tried, 0) << DeviceOpName(op);
+    points += tried;
+    if (HasFailure()) break;
+  }
+  printf("crash points tried: %d\n", points);
+}
+
+// The same for a first synchronisation, which adds the host's entries to the handheld and the
+// handheld's to the host.
+TEST_F(SyncFaultsTest, ACrashAtEveryStepOfAFirstSynchronisation) {
+  int points = 0;
+  for (DeviceOp op : {kDeviceOpAny, kDeviceOpFileSave, kDeviceOpFileRename, kDeviceOpFileDelete,
+                      kDeviceOpFileCopy}) {
+    points += CrashAtEveryCall(op, true);
+    if (HasFailure()) break;
+  }
+  printf("crash points tried: %d\n", points);
+}
+
+// The host driver killed before it does anything or after its work, at the extract and at the
+// update.
+TEST_F(SyncFaultsTest, TheDriverKilledAtEachCommand) {
+  for (const char* line :
+       {"extract.kill before", "extract.kill after", "update.kill before", "update.kill after"}) {
+    SCOPED_TRACE(line);
+    h_.Restore(start_);
+    h_.driver_script = std::string(line) + "\n";
+    h_.Sync(kSyncFast);
+    h_.driver_script.clear();
+    EXPECT_TRUE(std::any_of(h_.log().begin(), h_.log().end(), [](const test_support::Line& l) {
+      return l.text == DATEBOOK_SYNC_FAILED_LINE;
+    }));
+    CheckRecovery();
+  }
+}
+
+// Each file operation of the conduit failing once in turn, as a full disk answers a write (28:
+// no space left); then the HotSyncs that follow lose nothing.
+TEST_F(SyncFaultsTest, EachFileOperationFailingOnce) {
+  constexpr int32_t kNoSpace = 28;
+  int points = 0;
+  for (DeviceOp op :
+       {kDeviceOpFileSave, kDeviceOpFileRename, kDeviceOpFileDelete, kDeviceOpFileCopy}) {
+    for (uint32_t n = 1;; ++n) {
+      SCOPED_TRACE(std::string(DeviceOpName(op)) + " " + std::to_string(n));
+      h_.Restore(start_);
+      DeviceFailCall(op, n, kNoSpace);
+      h_.Sync(kSyncFast);
+      const bool fired = DeviceCallCount(op) >= n;
+      DeviceClearFaults();
+      if (!fired) break;
+      ++points;
+      CheckRecovery();
+      if (HasFailure()) return;
+    }
+  }
+  printf("failing file operations tried: %d\n", points);
+  EXPECT_GT(points, 5);
+}

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "conduit/engine/sync_monitor.h"
+#include "conduit/platform/table_file.h"
 #include "conduit/result_codes.h"
 #include "tablelib/category.h"
 #include "tablelib/iterator.h"
@@ -19,6 +20,23 @@ constexpr uint32_t kRomMajorKeepsIds = 2;
 constexpr int32_t kNoCategory = -1;
 constexpr int32_t kHighestCategory = kMaxCategories - 1;
 const char kUnfiledFileName[] = "Unfiled";
+
+// Whether table already holds record: the same record ID and the same content. A run cut off
+// after saving an archive file and before the handheld purged the archived records archives
+// them again at the next run; they are in the file already and must not be added twice.
+bool HoldsRecord(CBaseTable& table, const CBaseRecord& record) {
+  uint32_t id = 0;
+  if (record.GetRecordId(id) != kOk || id == 0) return false;
+  CBaseRecord other(table, 0);
+  for (int32_t i = 0; i < table.GetRecordCount(); ++i) {
+    other.Bind(table.RowAt(i));
+    uint32_t other_id = 0;
+    if (other.GetRecordId(other_id) == kOk && other_id == id && record.Equals(other) == 1) {
+      return true;
+    }
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -68,7 +86,7 @@ int32_t CSyncMonitor::ArchiveRecords() {
     }
     if (category != current) {
       if (file_table != nullptr) {
-        error = file_table->SaveTo(file_name);
+        error = SaveTableFile(*file_table, file_name);
         file_table.reset();
         if (error != kOk) break;
       }
@@ -90,11 +108,11 @@ int32_t CSyncMonitor::ArchiveRecords() {
       current = category;
     }
     record.SetCategoryId(kUnfiledCategory);
-    error = CopyRecordToTable(record, *file_table);
+    if (!HoldsRecord(*file_table, record)) error = CopyRecordToTable(record, *file_table);
   }
 
   if (file_table != nullptr) {
-    if (error == kOk) error = file_table->SaveTo(file_name);
+    if (error == kOk) error = SaveTableFile(*file_table, file_name);
     file_table.reset();
   }
   return error;

@@ -6,11 +6,16 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "conduit/entry/entry_log.h"
 #include "conduit/entry/host_driver.h"
 #include "conduit/entry/settings.h"
+#include "conduit/format/profs_record.h"
+#include "conduit/format/profs_table.h"
+#include "conduit/platform/table_file.h"
 #include "conduit/result_codes.h"
 #include "tablelib/local_time.h"
 
@@ -38,6 +43,10 @@ constexpr char kAppliedUpdateNotDeleted[] =
     "HotSync, which would apply it again. Date Book";
 constexpr char kCannotCopyExtract[] = "Unable to copy the desktop file to extract.dat. Date Book";
 constexpr char kCannotMoveToUpdate[] = "Unable to rename the desktop file to update.dat. Date Book";
+constexpr char kUpdateNotMarked[] =
+    "Unable to note that the Host Driver update starts (update.run). Date Book";
+constexpr char kUpdateNotChecked[] =
+    "Unable to check the update file against the host calendar. Date Book";
 
 // A text field of the sync properties, or false when it has no terminator inside its field.
 bool PropsText(const char (&field)[kPropsTextSize], std::string* out) {
@@ -53,6 +62,60 @@ bool IsPlainFileName(const std::string& name) {
          name.find_first_of("/\\") == std::string::npos;
 }
 
+// Notes on disk that the host driver's update is about to run: an empty exchange file.
+bool MarkUpdateStarted(const std::string& path) {
+  CProfsTable empty;
+  return SaveTableFile(empty, path) == kOk;
+}
+
+// An update run was cut off, so the host may have taken the update already. Changes and deletions
+// come to the same when applied twice, a new entry does not. Host entries of the extract (at
+// extract_path) that the update does not name by number are new to the host since the update was
+// written; every new entry of the update with the same content as one of them becomes an
+// unchanged entry bound to it, each host entry standing for one. (An entry that the update names,
+// for example one it deletes while adding its replacement, stands for none.) Saves the update back
+// when it changed. False when a file cannot be read or written.
+bool DropAppliedAdditions(const std::string& update_path, const std::string& extract_path) {
+  CProfsTable update;
+  CProfsTable extract;
+  if (update.LoadFromFile(update_path) != kOk || extract.LoadFromFile(extract_path) != kOk) {
+    return false;
+  }
+  CProfsRecord added(update, 0);
+  CProfsRecord held(extract, 0);
+  std::set<int32_t> named;
+  for (int32_t i = 0; i < update.GetRecordCount(); ++i) {
+    added.Bind(update.RowAt(i));
+    int32_t number = 0;
+    if (added.GetHostEntryNumber(number) == kOk && number != 0) named.insert(number);
+  }
+  std::vector<bool> taken(static_cast<size_t>(extract.GetRecordCount()), false);
+  for (int32_t j = 0; j < extract.GetRecordCount(); ++j) {
+    held.Bind(extract.RowAt(j));
+    int32_t number = 0;
+    taken[static_cast<size_t>(j)] =
+        held.GetHostEntryNumber(number) != kOk || number == 0 || named.count(number) != 0;
+  }
+  bool changed = false;
+  for (int32_t i = 0; i < update.GetRecordCount(); ++i) {
+    added.Bind(update.RowAt(i));
+    if (!added.IsAdded()) continue;
+    for (int32_t j = 0; j < extract.GetRecordCount(); ++j) {
+      if (taken[static_cast<size_t>(j)]) continue;
+      held.Bind(extract.RowAt(j));
+      int32_t number = 0;
+      if (added.Equals(held) != 1) continue;
+      held.GetHostEntryNumber(number);
+      taken[static_cast<size_t>(j)] = true;
+      added.SetHostEntryNumber(number);
+      added.SetStatus(kStatusUnchanged);
+      changed = true;
+      break;
+    }
+  }
+  return !changed || SaveTableFile(update, update_path) == kOk;
+}
+
 // Deletes the file; a file that was not there counts as deleted.
 bool DeleteIfPresent(COsServices& os, const std::string& path) {
   return os.DeleteFile(path.c_str()) || !os.FileExists(path.c_str());
@@ -60,11 +123,16 @@ bool DeleteIfPresent(COsServices& os, const std::string& path) {
 
 // Applies the update file and deletes it. An update file that would stay after the host applied
 // it would be applied again at the next synchronisation, so one that cannot be deleted is not
-// applied at all.
+// applied at all. The marker update_started is on disk before the driver starts and goes after
+// the update file: while both exist the host may hold the update, or part of it, already.
 bool ApplyUpdate(COsServices& os, CHostDriver& driver, const std::string& update_file,
-                 const char* user_id, const char* screen_id) {
+                 const std::string& update_started, const char* user_id, const char* screen_id) {
   if (!os.CanDeleteFile(update_file.c_str())) {
     LogConduitError(kUpdateNotDeletable);
+    return false;
+  }
+  if (!os.FileExists(update_started.c_str()) && !MarkUpdateStarted(update_started)) {
+    LogConduitError(kUpdateNotMarked);
     return false;
   }
   if (!driver.RunUpdate(kUpdateFileName, user_id, screen_id)) return false;
@@ -72,6 +140,7 @@ bool ApplyUpdate(COsServices& os, CHostDriver& driver, const std::string& update
     LogConduitError(kAppliedUpdateNotDeleted);
     return false;
   }
+  DeleteIfPresent(os, update_started);
   return true;
 }
 
@@ -182,10 +251,30 @@ int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_contex
 
   // An update file left behind means the host has not seen the last synchronisation's result:
   // apply it first and synchronise at the next call, so that no change is lost or applied twice.
+  const std::string update_started = data_folder + kUpdateStartedFileName;
   if (os.FileExists(update_file.c_str())) {
-    if (!ApplyUpdate(os, driver, update_file, user_id.c_str(), settings.screen_id)) return fail();
+    if (os.FileExists(update_started.c_str())) {
+      // The last update run was cut off: what the host took of it shows in a fresh extract.
+      os.DeleteFile((data_folder + kErrorFileName).c_str());
+      if (!driver.RunExtract(local_file_name.c_str(), user_id.c_str(), settings.num_days,
+                             settings.screen_id)) {
+        return fail();
+      }
+      const bool checked = DropAppliedAdditions(update_file, desktop_file);
+      os.DeleteFile(desktop_file.c_str());
+      if (!checked) {
+        LogConduitError(kUpdateNotChecked);
+        return fail();
+      }
+    }
+    if (!ApplyUpdate(os, driver, update_file, update_started, user_id.c_str(),
+                     settings.screen_id)) {
+      return fail();
+    }
     return kOk;
   }
+  // Left by a run cut off after it removed the update file: that update is done.
+  os.DeleteFile(update_started.c_str());
 
   monitor = make_monitor(props, module, os);
   if (monitor == nullptr) return kOk;
@@ -208,11 +297,17 @@ int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_contex
   result = monitor->Execute();
   if (result != kOk) return fail();
 
-  if (!os.MoveFile(desktop_file.c_str(), update_file.c_str())) {
+  // The monitor leaves its result under the update file's name before it clears the handheld's
+  // flags; a monitor that leaves the desktop file has it moved here.
+  if (!os.FileExists(update_file.c_str()) &&
+      !os.MoveFile(desktop_file.c_str(), update_file.c_str())) {
     LogConduitError(kCannotMoveToUpdate);
     return fail();
   }
-  if (!ApplyUpdate(os, driver, update_file, user_id.c_str(), settings.screen_id)) return fail();
+  if (!ApplyUpdate(os, driver, update_file, update_started, user_id.c_str(),
+                   settings.screen_id)) {
+    return fail();
+  }
   monitor.reset();
   return kOk;
 }

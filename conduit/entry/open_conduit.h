@@ -2,9 +2,12 @@
 // host driver's extract, the monitor, the host driver's update and the files around them.
 //
 // Files in the data folder that survive a call: the update file "update.dat" only when its update
-// command failed (the next call retries it and does nothing else); the desktop file only when the
-// call stopped between extract and update; the extract file "extract.dat", a copy of the last
-// extract; the backup file, written by the monitor.
+// command failed or the call was cut off after the monitor saved it (the next call applies it and
+// does nothing else); "update.run" beside it when its update command had started (the next call
+// then first extracts, so that new entries the host took already are not added twice); the
+// desktop file only when the call stopped between extract and the monitor's saves; the extract
+// file "extract.dat", a copy of the last extract; the backup file and the category list, written
+// by the monitor.
 #ifndef DBC_CONDUIT_ENTRY_OPEN_CONDUIT_H_
 #define DBC_CONDUIT_ENTRY_OPEN_CONDUIT_H_
 
@@ -17,7 +20,6 @@
 #include "conduit/platform/os_services.h"
 #include "sdk/records.h"
 
-constexpr char kUpdateFileName[] = "update.dat";
 constexpr char kExtractFileName[] = "extract.dat";
 // Size of the short data folder, the terminator included.
 constexpr uint32_t kShortFolderSize = 200;

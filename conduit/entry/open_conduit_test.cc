@@ -364,13 +364,19 @@ TEST_F(OpenConduitSyncTest, FailedUpdateKeepsTheUpdateFileForTheNextRun) {
   EXPECT_EQ("0000", ReadFile(Data("update.dat")));
   EXPECT_EQ(kMissing, ReadFile(Data("datebook.dat")));
 
-  // The next call only retries the update.
+  EXPECT_EQ("0000", ReadFile(Data("update.run")));  // the update had started
+
+  // The next call does not synchronise: it reads what the host holds (the failed update may have
+  // reached it in part) and retries the update.
   entry_test::StartLogRun();
   os_.launches.clear();
+  WriteFile(Data("datebook.dat"), "0000");  // what the extract leaves: an empty host calendar
   EXPECT_EQ(kOk, Run());
-  EXPECT_EQ(std::vector<std::string>{"update"}, Commands());
+  EXPECT_EQ((std::vector<std::string>{"extract", "update"}), Commands());
   EXPECT_EQ(1, g_trace.runs);
   EXPECT_EQ(kMissing, ReadFile(Data("update.dat")));
+  EXPECT_EQ(kMissing, ReadFile(Data("update.run")));
+  EXPECT_EQ(kMissing, ReadFile(Data("datebook.dat")));
   EXPECT_TRUE(LogLines().empty());
 }
 

@@ -54,6 +54,11 @@ std::string CProfsMonitor::BackupPath() const {
   return SideFilePath(props_, kBackupSuffix);
 }
 
+std::string CProfsMonitor::UpdatePath() const {
+  return std::string(props_.data_folder, strnlen(props_.data_folder, sizeof props_.data_folder)) +
+         kUpdateFileName;
+}
+
 std::string CProfsMonitor::CategoryListPath() const {
   return SideFilePath(props_, kCategoryListSuffix);
 }

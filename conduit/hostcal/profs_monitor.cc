@@ -8,6 +8,7 @@
 #include "conduit/format/date_bk_converter.h"
 #include "conduit/hostcal/host_entry_index.h"
 #include "conduit/hostcal/sync_files.h"
+#include "conduit/platform/table_file.h"
 #include "conduit/resources/string_table.h"
 #include "conduit/result_codes.h"
 #include "sdk/hotsync_log.h"
@@ -93,23 +94,28 @@ int32_t CProfsMonitor::RunTurn(int32_t* end_code) {
   return result;
 }
 
-// The saves come in the order that keeps a failure safe. The category list and the backup are
-// written only once the update is on disk, and the handheld's sync flags are cleared and its
-// removed records purged only once the backup is: until then a failed run leaves the handheld's
-// changes marked, so that the next run reads them again, and the backup as it was, which still
-// describes what the host holds.
+// The saves come in the order that keeps a failure or a crash at any point safe. The desktop file
+// is saved and moved to the update file's name first: from then on the synchronisation's result
+// is on disk under the name that the next run applies before anything else, so the next extract
+// cannot overwrite it. The category list and the backup are written only once the update file
+// exists, and the handheld's sync flags are cleared and its removed records purged only once the
+// backup is: until then a failed run leaves the handheld's changes marked, so that the next run
+// reads them again, and the backup as it was, which still describes what the host holds.
 int32_t CProfsMonitor::SaveTurn(int32_t* end_code) {
   // Records whose archive file could not be written stay on the handheld, marked archived, so
   // that the next run archives them again.
   const bool archived = ArchiveRecords() == kOk;
   if (!archived) LogArchiveFailed();
-  int32_t result = desktop_table_->SaveTo(DesktopPath());
+  int32_t result = SaveTableFile(*desktop_table_, DesktopPath());
+  if (result == kOk && !os_.MoveFile(DesktopPath().c_str(), UpdatePath().c_str())) {
+    result = kErrLoadDesktop;
+  }
   if (result == kOk) {
     desktop_table_->PurgeDeletedRecords();
     if (desktop_categories_ != nullptr) {
       result = SaveCategoryList(CategoryListPath(), *desktop_categories_);
     }
-    if (result == kOk) result = desktop_table_->SaveTo(BackupPath());
+    if (result == kOk) result = SaveTableFile(*desktop_table_, BackupPath());
   }
   if (result != kOk) {
     LogSaveLocalFailed();

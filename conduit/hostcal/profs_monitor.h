@@ -164,6 +164,7 @@ class CProfsMonitor : public CSyncMonitor {
   int32_t LoadCategoryList();
   std::string DesktopPath() const;
   std::string BackupPath() const;
+  std::string UpdatePath() const;
   std::string CategoryListPath() const;
 
   int32_t window_start_ = 0;

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "conduit/platform/table_file.h"
 #include "tablelib/category.h"
 #include "tablelib/table.h"
 #include "tablelib/table_errors.h"
@@ -35,7 +36,7 @@ std::string SideFilePath(const HotSyncProps& props, const char* suffix) {
 int32_t SaveCategoryList(const std::string& path, const CCategoryMgr& list) {
   CDateBkTable table;
   *table.GetCategoryManager() = list;
-  return table.SaveTo(path);
+  return SaveTableFile(table, path);
 }
 
 int32_t LoadSavedCategories(const std::string& path, CCategoryMgr* list) {

@@ -13,6 +13,13 @@
 
 class CCategoryMgr;
 
+// The update file: the desktop file of a finished synchronisation under the name that the host
+// driver's update reads. While it exists the host has not yet taken the synchronisation's result.
+constexpr char kUpdateFileName[] = "update.dat";
+// Written (an empty exchange file) before the host driver's update starts and removed after the
+// update file: while both exist, an update run was cut off and the host may hold the update, or
+// part of it, already.
+constexpr char kUpdateStartedFileName[] = "update.run";
 constexpr char kBackupSuffix[] = "bak";
 constexpr char kCategoryListSuffix[] = "cat";
 

@@ -18,6 +18,7 @@
 #include <system_error>
 #include <thread>
 
+#include "sdk/fault_points.h"
 #include "sdk/settings_store.h"
 
 namespace fs = std::filesystem;
@@ -77,10 +78,26 @@ int32_t CPosixOsServices::Now() {
   return static_cast<int32_t>(std::time(nullptr));
 }
 
+namespace {
+
+// A rename or removal is on disk only once the folder that holds the name is flushed.
+bool SyncFolderOf(const char* path) {
+  const fs::path folder = fs::path(path).parent_path();
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  close(fd);
+  return synced;
+}
+
+}  // namespace
+
+// Each file operation first passes the host's fault point, which may fail it or end the process.
 bool CPosixOsServices::DeleteFile(const char* path) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return false;
-  return fs::remove(path, ec);
+  if (HsFaultPoint(HS_FAULT_FILE_DELETE) != 0) return false;
+  return fs::remove(path, ec) && SyncFolderOf(path);
 }
 
 bool CPosixOsServices::CanDeleteFile(const char* path) {
@@ -90,6 +107,7 @@ bool CPosixOsServices::CanDeleteFile(const char* path) {
 }
 
 bool CPosixOsServices::CopyFile(const char* from, const char* to) {
+  if (HsFaultPoint(HS_FAULT_FILE_COPY) != 0) return false;
   int in = ::open(from, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
   struct stat st;
@@ -130,8 +148,9 @@ bool CPosixOsServices::CopyFile(const char* from, const char* to) {
 bool CPosixOsServices::MoveFile(const char* from, const char* to) {
   std::error_code ec;
   if (fs::exists(to, ec)) return false;
+  if (HsFaultPoint(HS_FAULT_FILE_RENAME) != 0) return false;
   fs::rename(from, to, ec);
-  return !ec;
+  return !ec && SyncFolderOf(to);
 }
 
 bool CPosixOsServices::FileExists(const char* path) {

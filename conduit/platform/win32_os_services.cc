@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "sdk/fault_points.h"
+
 #undef CopyFile
 #undef CreateProcess
 #undef DeleteFile
@@ -220,7 +222,11 @@ uint64_t CWin32OsServices::MonotonicMs() {
   return static_cast<uint64_t>(GetTickCount64());
 }
 
+// Each file operation first passes the host's fault point, which may fail it or end the process.
 bool CWin32OsServices::DeleteFile(const char* path) {
+  // A missing file is no operation: it passes no fault point, as on POSIX.
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return false;
+  if (HsFaultPoint(HS_FAULT_FILE_DELETE) != 0) return false;
   return DeleteFileA(path) != FALSE;
 }
 
@@ -235,6 +241,7 @@ bool CWin32OsServices::CanDeleteFile(const char* path) {
 }
 
 bool CWin32OsServices::CopyFile(const char* from, const char* to) {
+  if (HsFaultPoint(HS_FAULT_FILE_COPY) != 0) return false;
   // Copied beside the target and moved over it: a failed copy leaves the old target, and a link
   // at the target is replaced, not written through.
   std::string temp = std::string(to) + ".tmp-" + std::to_string(GetCurrentProcessId());
@@ -247,7 +254,9 @@ bool CWin32OsServices::CopyFile(const char* from, const char* to) {
 }
 
 bool CWin32OsServices::MoveFile(const char* from, const char* to) {
-  return MoveFileA(from, to) != FALSE;  // fails when the target exists
+  if (HsFaultPoint(HS_FAULT_FILE_RENAME) != 0) return false;
+  // Fails when the target exists; write-through: the move is on disk when the call answers.
+  return MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 bool CWin32OsServices::FileExists(const char* path) {

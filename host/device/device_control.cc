@@ -186,6 +186,10 @@ void DeviceFailCall(DeviceOp op, uint32_t nth, int32_t code) {
   CControl().state().faults.FailCall(op, nth, code);
 }
 
+void DeviceCrashAt(DeviceOp op, uint32_t nth) {
+  CControl().state().faults.CrashAt(op, nth);
+}
+
 void DeviceLoseLinkAfter(uint32_t calls) {
   CControl().state().faults.LoseLinkAfter(calls);
 }

@@ -58,6 +58,9 @@ enum : uint32_t {
   kDeviceDefaultRomMajor = 3,
 };
 
+// The exit status of a process ended by DeviceCrashAt.
+constexpr int kDeviceCrashExitStatus = 86;
+
 // Open-mode bits of DevOpenDatabase (kSyncOpenModeReadWrite is all three).
 enum : uint8_t { kDeviceModeRead = 0x80, kDeviceModeWrite = 0x40, kDeviceModeExclusive = 0x20 };
 
@@ -155,11 +158,18 @@ enum DeviceOp {
   kDeviceOpChangeCategory,
   kDeviceOpReadSystemInfo,
   kDeviceOpYieldCycles,
+  // The conduit's file operations (sdk/fault_points.h). They are counted apart: not among "any",
+  // and a lost link does not touch them.
+  kDeviceOpFileSave,
+  kDeviceOpFileRename,
+  kDeviceOpFileDelete,
+  kDeviceOpFileCopy,
   kDeviceOpCount
 };
 // Names for the command line: "any", "begin-session", "end-session", "open", "create", "close",
 // "clear-sync-flags", "read-at", "read-next-changed", "read-by-id", "write", "delete", "purge",
-// "read-app-info", "write-app-info", "change-category", "read-system-info", "yield".
+// "read-app-info", "write-app-info", "change-category", "read-system-info", "yield", and the file
+// operations "file-save", "file-rename", "file-delete", "file-copy".
 const char* DeviceOpName(DeviceOp op);
 bool DeviceOpFromName(const std::string& name, DeviceOp* op);
 
@@ -169,6 +179,10 @@ void DeviceFailCall(DeviceOp op, uint32_t nth, int32_t code);
 // After `calls` more calls (of any operation but SyncYieldCycles) the link is lost: every later
 // call, SyncYieldCycles included, answers kDeviceErrLinkLost and changes nothing.
 void DeviceLoseLinkAfter(uint32_t calls);
+// The `nth` call (1 = the next one) of `op`, counted from now, ends the process at once with
+// kDeviceCrashExitStatus: no clean-up, no buffered data flushed, nothing of the call done, as a
+// crash or a power cut would.
+void DeviceCrashAt(DeviceOp op, uint32_t nth);
 // Removes every fault rule and restores a lost link.
 void DeviceClearFaults();
 // Calls of `op` (kDeviceOpAny: of every operation but SyncYieldCycles) since the device was

@@ -1,5 +1,6 @@
 #include "host/device/device_faults.h"
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -21,7 +22,15 @@ constexpr const char* kOpNames[kDeviceOpCount] = {"any",
                                                   "write-app-info",
                                                   "change-category",
                                                   "read-system-info",
-                                                  "yield"};
+                                                  "yield",
+                                                  "file-save",
+                                                  "file-rename",
+                                                  "file-delete",
+                                                  "file-copy"};
+
+bool IsFileOp(DeviceOp op) {
+  return op >= kDeviceOpFileSave && op <= kDeviceOpFileCopy;
+}
 
 }  // namespace
 
@@ -42,10 +51,11 @@ bool DeviceOpFromName(const std::string& name, DeviceOp* op) {
 int32_t CDeviceFaults::OnCall(DeviceOp op) {
   // SyncYieldCycles is called as often as the host driver takes time; counting it among "any"
   // would make the Nth call depend on timing.
-  bool counted = op != kDeviceOpYieldCycles;
+  // The conduit's file operations are no calls to the handheld: the link does not matter to them.
+  bool counted = op != kDeviceOpYieldCycles && !IsFileOp(op);
   if (counted) ++counts_[kDeviceOpAny];
   ++counts_[op];
-  if (link_lost_) return kDeviceErrLinkLost;
+  if (link_lost_ && !IsFileOp(op)) return kDeviceErrLinkLost;
   if (counted && link_rule_ && counts_[kDeviceOpAny] > link_lost_after_) {
     link_lost_ = true;
     return kDeviceErrLinkLost;
@@ -54,6 +64,9 @@ int32_t CDeviceFaults::OnCall(DeviceOp op) {
     const Rule& rule = rules_[i];
     bool matches = rule.op == op || (rule.op == kDeviceOpAny && counted);
     if (matches && counts_[rule.op] == rule.fires_at) {
+      // _Exit flushes no stream and runs no destructor or exit handler: whatever the process had
+      // not handed to the system is gone, as in a real crash.
+      if (rule.crash) std::_Exit(kDeviceCrashExitStatus);
       int32_t code = rule.code;
       rules_.erase(rules_.begin() + static_cast<std::ptrdiff_t>(i));
       return code;
@@ -64,7 +77,12 @@ int32_t CDeviceFaults::OnCall(DeviceOp op) {
 
 void CDeviceFaults::FailCall(DeviceOp op, uint32_t nth, int32_t code) {
   if (op < 0 || op >= kDeviceOpCount) return;
-  rules_.push_back(Rule{op, counts_[op] + (nth == 0 ? 1 : nth), code});
+  rules_.push_back(Rule{op, counts_[op] + (nth == 0 ? 1 : nth), code, false});
+}
+
+void CDeviceFaults::CrashAt(DeviceOp op, uint32_t nth) {
+  if (op < 0 || op >= kDeviceOpCount) return;
+  rules_.push_back(Rule{op, counts_[op] + (nth == 0 ? 1 : nth), 0, true});
 }
 
 void CDeviceFaults::LoseLinkAfter(uint32_t calls) {

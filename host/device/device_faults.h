@@ -14,6 +14,8 @@ class CDeviceFaults {
   // Counts one call of `op` and answers the code it must fail with, or kDeviceOk.
   int32_t OnCall(DeviceOp op);
   void FailCall(DeviceOp op, uint32_t nth, int32_t code);
+  // The nth call of op ends the process (see DeviceCrashAt).
+  void CrashAt(DeviceOp op, uint32_t nth);
   void LoseLinkAfter(uint32_t calls);
   // Removes every rule and restores the link; the counts stay.
   void Clear();
@@ -25,6 +27,7 @@ class CDeviceFaults {
     DeviceOp op;
     uint32_t fires_at;  // the value of the op's count at which the rule fires
     int32_t code;
+    bool crash;
   };
   std::vector<Rule> rules_;
   uint32_t counts_[kDeviceOpCount] = {};

@@ -1,4 +1,7 @@
+#include <cstdlib>
+
 #include "host/device/device_test_util.h"
+#include "sdk/fault_points.h"
 
 namespace {
 
@@ -130,6 +133,49 @@ TEST_F(DeviceFaultsTest, EveryFailingCallLeavesTheDeviceConsistent) {
     ASSERT_EQ(kDeviceOk, DeviceOpenImage(path_));
     EXPECT_EQ(kAfterFailure[n - 1], Records()) << "call " << n << " (" << step << ") failed";
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The conduit's file operations pass the same rules through HsFaultPoint, counted apart from the
+// handheld's calls: not among "any", and untouched by a lost link.
+TEST_F(DeviceFaultsTest, FileOperationsAreCountedApartFromTheHandheldsCalls) {
+  uint8_t h = CreateDatebook();
+  const uint32_t any = DeviceCallCount(kDeviceOpAny);
+  DeviceFailCall(kDeviceOpFileSave, 2, 28);
+  DeviceLoseLinkAfter(0);
+  EXPECT_EQ(kDeviceErrLinkLost, DevPurgeRemoved(h));
+  EXPECT_EQ(0, HsFaultPoint(HS_FAULT_FILE_SAVE));
+  EXPECT_EQ(28, HsFaultPoint(HS_FAULT_FILE_SAVE));
+  EXPECT_EQ(0, HsFaultPoint(HS_FAULT_FILE_DELETE));
+  EXPECT_EQ(0, HsFaultPoint("no-such-operation"));
+  EXPECT_EQ(any + 1, DeviceCallCount(kDeviceOpAny));
+  EXPECT_EQ(2u, DeviceCallCount(kDeviceOpFileSave));
+  EXPECT_EQ(1u, DeviceCallCount(kDeviceOpFileDelete));
+}
+
+// A crash rule ends the process at the chosen call, with its own status, the call not done.
+TEST_F(DeviceFaultsTest, ACrashRuleEndsTheProcessAtTheNthCall) {
+  uint8_t h = CreateDatebook();
+  EXPECT_EXIT(
+      {
+        DeviceCrashAt(kDeviceOpWriteRecord, 2);
+        Write(h, 0, 0, 0, "one");
+        Write(h, 0, 0, 0, "two");
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(kDeviceCrashExitStatus), "");
+  EXPECT_EXIT(
+      {
+        DeviceCrashAt(kDeviceOpFileRename, 1);
+        HsFaultPoint(HS_FAULT_FILE_RENAME);
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(kDeviceCrashExitStatus), "");
+  // The first write was committed before the crash; the second never happened.
+  EXPECT_EQ(std::vector<std::string>{"1001:0:0:one"}, Records());
 }
 
 }  // namespace

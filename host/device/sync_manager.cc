@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/device/device_state.h"
+#include "sdk/fault_points.h"
 
 namespace {
 
@@ -309,6 +310,18 @@ int32_t SyncYieldCycles(uint16_t /*cycles*/) {
   ++state.yield_count;
   // Yielding needs no device, but a lost link shows here too.
   return state.faults.OnCall(kDeviceOpYieldCycles);
+}
+
+// The conduit's file operations pass the fault rules of the emulated handheld, so that one rule
+// set, counted in one place, can cut a synchronisation off at any of its steps.
+int32_t HsFaultPoint(const char* operation) {
+  DeviceOp op = kDeviceOpAny;
+  if (operation == nullptr || !DeviceOpFromName(operation, &op) || op < kDeviceOpFileSave) {
+    return kDeviceOk;
+  }
+  DeviceState& state = CurrentDevice();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.faults.OnCall(op);
 }
 
 }  // extern "C"

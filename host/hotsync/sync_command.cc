@@ -28,6 +28,7 @@ constexpr int32_t kMaxWaitSeconds = 24 * 3600;
 constexpr char kSyncUsage[] =
     "usage: hotsync [OPTIONS] sync [--type N] [--first-sync N] [--json] [--wait SECONDS]\n"
     "                              [--fail OP:N:CODE]... [--lose-link-after N]\n"
+    "                              [--crash-after OP:N]...\n"
     "\n"
     "Runs one HotSync and prints its log; every entry also goes to <home>/log.jsonl as it is\n"
     "made. One sync runs in a home at a time.\n"
@@ -42,8 +43,12 @@ constexpr char kSyncUsage[] =
     "  --fail OP:N:CODE the Nth call of OP answers CODE; OP is any, begin-session, end-session,\n"
     "                   open, create, close, clear-sync-flags, read-at, read-next-changed,\n"
     "                   read-by-id, write, delete, purge, read-app-info, write-app-info,\n"
-    "                   change-category, read-system-info or yield\n"
-    "  --lose-link-after N  after N calls every call answers a communication error\n";
+    "                   change-category, read-system-info or yield, or one of the conduit's file\n"
+    "                   operations file-save, file-rename, file-delete or file-copy (28: no\n"
+    "                   space left)\n"
+    "  --lose-link-after N  after N calls every call answers a communication error\n"
+    "  --crash-after OP:N   the Nth call of OP ends hotsync at once with status 86, nothing of\n"
+    "                   the call done and nothing flushed, as a crash would; OP as for --fail\n";
 
 enum {
   kOptionType = kFirstCommandOptionId,
@@ -51,7 +56,8 @@ enum {
   kOptionJson,
   kOptionWait,
   kOptionFail,
-  kOptionLoseLink
+  kOptionLoseLink,
+  kOptionCrash
 };
 
 struct Fault {
@@ -68,6 +74,7 @@ struct SyncOptions {
   bool json = false;
   int32_t wait_seconds = kDefaultWaitSeconds;
   std::vector<Fault> faults;
+  std::vector<Fault> crashes;
   bool lose_link = false;
   uint32_t lose_link_after = 0;
 };
@@ -76,6 +83,20 @@ struct SyncOptions {
 struct HostContext {
   const char* host_name;
 };
+
+// OP:N, N from 1.
+bool ParseCrash(const std::string& text, Fault* crash) {
+  size_t colon = text.find(':');
+  if (colon == std::string::npos) return false;
+  int32_t nth = 0;
+  std::string ignored;
+  if (!DeviceOpFromName(text.substr(0, colon), &crash->op) ||
+      !ParseNumberInRange("N", text.substr(colon + 1), 1, INT32_MAX, &nth, &ignored)) {
+    return false;
+  }
+  crash->nth = static_cast<uint32_t>(nth);
+  return true;
+}
 
 // OP:N:CODE, N from 1.
 bool ParseFault(const std::string& text, Fault* fault) {
@@ -98,7 +119,8 @@ bool ParseSyncOptions(HotSyncOptions* options, SyncOptions* out, std::string* er
   const std::vector<CommandOption> kOwn = {
       {"type", true, kOptionType},  {"first-sync", true, kOptionFirstSync},
       {"json", false, kOptionJson}, {"wait", true, kOptionWait},
-      {"fail", true, kOptionFail},  {"lose-link-after", true, kOptionLoseLink}};
+      {"fail", true, kOptionFail},  {"lose-link-after", true, kOptionLoseLink},
+      {"crash-after", true, kOptionCrash}};
   std::vector<FoundOption> found;
   std::vector<std::string> positional;
   if (!ParseCommandOptions(options, kOwn, &found, &positional, error)) return false;
@@ -129,6 +151,13 @@ bool ParseSyncOptions(HotSyncOptions* options, SyncOptions* out, std::string* er
         ok = ParseFault(o.value, &fault);
         if (!ok) *error = name + ": bad value " + o.value + " (expected OP:N:CODE, see --help)";
         out->faults.push_back(fault);
+        break;
+      }
+      case kOptionCrash: {
+        Fault crash{};
+        ok = ParseCrash(o.value, &crash);
+        if (!ok) *error = name + ": bad value " + o.value + " (expected OP:N, see --help)";
+        out->crashes.push_back(crash);
         break;
       }
       default:
@@ -234,6 +263,7 @@ int RunSync(HotSyncOptions& options) {
   if (HsLogOpenFile(home.LogPath(), &error) != 0) return UsageError(error);
 
   for (const Fault& fault : sync.faults) DeviceFailCall(fault.op, fault.nth, fault.code);
+  for (const Fault& crash : sync.crashes) DeviceCrashAt(crash.op, crash.nth);
   if (sync.lose_link) DeviceLoseLinkAfter(sync.lose_link_after);
 
   const CRecordSnapshot before = SnapshotRecords(remote_name);

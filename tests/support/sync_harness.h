@@ -184,7 +184,7 @@ class CSyncHarness {
               extract_bytes ? *extract_bytes : host.Extract(first, last));
     WriteFile(folder_.Data("driver_script"),
               "extract.extract_file " + folder_.Path("host_extract.dat") + "\nupdate.update_copy " +
-                  folder_.Path("host_update.dat") + "\n");
+                  folder_.Path("host_update.dat") + "\n" + driver_script);
     std::remove(folder_.Path("host_update.dat").c_str());
     props.sync_type = sync_type;
     props.first_sync = first_sync;
@@ -359,6 +359,8 @@ class CSyncHarness {
   CRealProcessOs os;
   HotSyncProps props;
   CHostCalendar host;
+  // Lines added to the driver's script of each run.
+  std::string driver_script;
   // When set, the driver's extract holds these bytes instead of the host's entries.
   std::optional<std::string> extract_bytes;
   // Makes the monitor of each run (tests that need their own); the conduit's when null.
