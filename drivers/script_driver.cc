@@ -75,10 +75,9 @@ constexpr char kHelp[] =
     "empty after a synchronisation reads to the conduit as entries deleted on the host.\n";
 
 const std::set<std::string> kCommands = {"install", "extract", "update"};
-const std::set<std::string> kKeys = {"record",       "sleep_ms",     "stdout",
-                                     "extract_text", "extract_file", "update_copy",
-                                     "update_count", "error",        "exit",
-                                     "kill"};
+const std::set<std::string> kKeys = {"record",       "sleep_ms",    "stdout",       "extract_text",
+                                     "extract_file", "update_copy", "update_count", "error",
+                                     "exit",         "kill"};
 
 // Ends the driver at once, as a crash or the system killing it would.
 void KillSelf() {

@@ -304,8 +304,7 @@ int32_t RunOpenConduit(COsServices& os, ModuleInstance module, void* host_contex
     LogConduitError(kCannotMoveToUpdate);
     return fail();
   }
-  if (!ApplyUpdate(os, driver, update_file, update_started, user_id.c_str(),
-                   settings.screen_id)) {
+  if (!ApplyUpdate(os, driver, update_file, update_started, user_id.c_str(), settings.screen_id)) {
     return fail();
   }
   monitor.reset();

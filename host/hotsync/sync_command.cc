@@ -117,9 +117,9 @@ bool ParseFault(const std::string& text, Fault* fault) {
 
 bool ParseSyncOptions(HotSyncOptions* options, SyncOptions* out, std::string* error) {
   const std::vector<CommandOption> kOwn = {
-      {"type", true, kOptionType},  {"first-sync", true, kOptionFirstSync},
-      {"json", false, kOptionJson}, {"wait", true, kOptionWait},
-      {"fail", true, kOptionFail},  {"lose-link-after", true, kOptionLoseLink},
+      {"type", true, kOptionType},        {"first-sync", true, kOptionFirstSync},
+      {"json", false, kOptionJson},       {"wait", true, kOptionWait},
+      {"fail", true, kOptionFail},        {"lose-link-after", true, kOptionLoseLink},
       {"crash-after", true, kOptionCrash}};
   std::vector<FoundOption> found;
   std::vector<std::string> positional;
