@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/run_command.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -16,10 +17,7 @@ namespace {
 using test_support::ReadFile;
 using test_support::WriteFile;
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = test_support::CommandResult;
 
 class HandheldSyncTest : public ::testing::Test {
  protected:
@@ -38,15 +36,7 @@ class HandheldSyncTest : public ::testing::Test {
     const std::string command = "env -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " + bin_ + "/" +
                                 program + " --home " + home_ + user + args + " 2>>" +
                                 scratch_.Path("stderr.txt");
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char chunk[4096];
-    size_t n = 0;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.out.append(chunk, n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test_support::RunCommand(command);
   }
 
   test_support::CScratchFolder scratch_{"hs"};

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "tests/support/run_command.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -16,10 +17,7 @@ namespace {
 using test_support::ReadFile;
 using test_support::WriteFile;
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = test_support::CommandResult;
 
 // YYYYMMDD and YYYY-MM-DD of today plus `days`, local time.
 std::string Day(int days, bool dashes) {
@@ -62,15 +60,7 @@ class IcalSyncTest : public ::testing::Test {
     const std::string command = "env -u TZ -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " + bin_ + "/" +
                                 program + " --home " + home_ + user + args + " 2>>" +
                                 scratch_.Path("stderr.txt");
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char chunk[4096];
-    size_t n = 0;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.out.append(chunk, n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test_support::RunCommand(command);
   }
 
   // A HotSync that must succeed; answers its log.

@@ -7,6 +7,7 @@
 #include "host/handheld/date_book.h"
 #include "host/handheld/event_format.h"
 #include "host/handheld/handheld_commands.h"
+#include "host/support/json_text.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int ListCategories(const CCategoryBlock& categories, bool json) {
     const bool renamed = (categories.changed_flags >> i) & 1;
     if (json) {
       std::printf("{\"index\":%zu,\"name\":%s,\"id\":%u,\"renamed\":%s}\n", i,
-                  JsonString(name).c_str(), categories.ids[i], renamed ? "true" : "false");
+                  JsonQuote(name).c_str(), categories.ids[i], renamed ? "true" : "false");
     } else {
       std::printf("%2zu  %-15s  id %3u%s\n", i, name.c_str(), categories.ids[i],
                   renamed ? "  renamed" : "");

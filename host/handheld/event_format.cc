@@ -5,6 +5,7 @@
 #include "host/handheld/calendar.h"
 #include "host/handheld/date_book.h"
 #include "host/handheld/event_options.h"
+#include "host/support/json_text.h"
 #include "sdk/date_book_record.h"
 
 namespace {
@@ -41,9 +42,9 @@ std::string OneLine(const std::string& text) {
 std::string RepeatJson(const CRawDateBkRecord& raw) {
   const char* kind = RepeatKindName(raw.repeat_kind);
   std::string out = "{\"kind\":";
-  out += *kind != '\0' ? JsonString(kind) : std::to_string(raw.repeat_kind);
+  out += *kind != '\0' ? JsonQuote(kind) : std::to_string(raw.repeat_kind);
   out += ",\"every\":" + std::to_string(raw.interval) + ",\"until\":";
-  out += raw.repeat_end == kRawNoEndDate ? "null" : JsonString(FormatDateWord(raw.repeat_end));
+  out += raw.repeat_end == kRawNoEndDate ? "null" : JsonQuote(FormatDateWord(raw.repeat_end));
   if (raw.repeat_kind == kRawRepeatWeekly) {
     out += ",\"days\":[";
     bool first = true;
@@ -57,33 +58,15 @@ std::string RepeatJson(const CRawDateBkRecord& raw) {
   if (raw.repeat_kind == kRawRepeatMonthlyByDay) {
     const int32_t week = raw.repeat_on / kRawDaysPerWeek;
     out += ",\"week\":" + std::to_string(week < kRawLastWeek ? week + 1 : kRawLastWeek + 1);
-    out += ",\"weekday\":" + JsonString(WeekDayName(raw.repeat_on % kRawDaysPerWeek));
+    out += ",\"weekday\":" + JsonQuote(WeekDayName(raw.repeat_on % kRawDaysPerWeek));
   }
   out += ",\"week_start\":";
   const char* week_start = WeekDayName(raw.first_day_of_week);
-  out += *week_start != '\0' ? JsonString(week_start) : std::to_string(raw.first_day_of_week);
+  out += *week_start != '\0' ? JsonQuote(week_start) : std::to_string(raw.first_day_of_week);
   return out + "}";
 }
 
 }  // namespace
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"') {
-      out += "\\\"";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (c < 0x20 || c >= 0x7F) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04X", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
 
 std::string FormatEventLine(const DeviceRecord& record) {
   std::string out = std::to_string(record.id) + "  ";
@@ -119,24 +102,24 @@ std::string FormatEventJson(const DeviceRecord& record, const CCategoryBlock& ca
   out += std::string(",\"deleted\":") + Bool(Has(record.attributes, kRecAttrDeleted));
   out += std::string(",\"archived\":") + Bool(Has(record.attributes, kRecAttrArchived));
   out += std::string(",\"private\":") + Bool(Has(record.attributes, kRecAttrPrivate));
-  out += ",\"category\":" + (name.empty() ? std::string("null") : JsonString(name));
+  out += ",\"category\":" + (name.empty() ? std::string("null") : JsonQuote(name));
   if (Has(record.attributes, kRecAttrDeleted) && !Has(record.attributes, kRecAttrArchived)) {
     return out + "}";
   }
   out += ",\"category_index\":" + std::to_string(record.category);
   CRawDateBkRecord raw;
   if (!Parse(record, &raw)) return out + ",\"malformed\":true}";
-  out += ",\"date\":" + JsonString(FormatDateWord(raw.date));
+  out += ",\"date\":" + JsonQuote(FormatDateWord(raw.date));
   if (raw.IsUntimed()) {
     out += ",\"start\":null,\"end\":null";
   } else {
-    out += ",\"start\":" + JsonString(FormatTime(raw.start_hour, raw.start_minute));
-    out += ",\"end\":" + JsonString(FormatTime(raw.end_hour, raw.end_minute));
+    out += ",\"start\":" + JsonQuote(FormatTime(raw.start_hour, raw.start_minute));
+    out += ",\"end\":" + JsonQuote(FormatTime(raw.end_hour, raw.end_minute));
   }
   out += ",\"alarm\":";
   if (raw.flags & kRawFlagAlarm) {
     out += "{\"advance\":" + std::to_string(raw.alarm_advance) + ",\"unit\":";
-    out += raw.alarm_unit <= kRawAlarmDays ? JsonString(kAlarmUnits[raw.alarm_unit])
+    out += raw.alarm_unit <= kRawAlarmDays ? JsonQuote(kAlarmUnits[raw.alarm_unit])
                                            : std::to_string(raw.alarm_unit);
     out += "}";
   } else {
@@ -145,10 +128,10 @@ std::string FormatEventJson(const DeviceRecord& record, const CCategoryBlock& ca
   out += ",\"repeat\":" + ((raw.flags & kRawFlagRepeat) ? RepeatJson(raw) : std::string("null"));
   out += ",\"exceptions\":[";
   for (size_t i = 0; i < raw.exceptions.size(); ++i) {
-    out += (i == 0 ? "" : ",") + JsonString(FormatDateWord(raw.exceptions[i]));
+    out += (i == 0 ? "" : ",") + JsonQuote(FormatDateWord(raw.exceptions[i]));
   }
-  out += "],\"description\":" + JsonString(raw.description);
-  out += ",\"note\":" + ((raw.flags & kRawFlagNote) ? JsonString(raw.note) : std::string("null"));
+  out += "],\"description\":" + JsonQuote(raw.description);
+  out += ",\"note\":" + ((raw.flags & kRawFlagNote) ? JsonQuote(raw.note) : std::string("null"));
   return out + "}";
 }
 

@@ -23,9 +23,6 @@ std::string FormatEventLine(const DeviceRecord& record);
 // character of the same code (", \ and bytes below 0x20 or from 0x7F on as \u00XX escapes).
 std::string FormatEventJson(const DeviceRecord& record, const CCategoryBlock& categories);
 
-// A JSON string of the bytes of text, as above.
-std::string JsonString(const std::string& text);
-
 // Lower-case hex of bytes, and back (false for an odd count or a character that is no hex digit).
 std::string ToHex(const std::vector<uint8_t>& bytes);
 bool FromHex(const std::string& text, std::vector<uint8_t>* bytes);

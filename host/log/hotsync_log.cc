@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "host/log/log_control.h"
+#include "host/support/json_text.h"
 
 namespace {
 
@@ -111,21 +112,8 @@ std::vector<HsLogEntry> HsLogEntries() {
 std::string HsLogEntryJson(const HsLogEntry& entry, bool with_time) {
   std::string out = "{";
   if (with_time) out += "\"time\":\"" + FormatUtc(entry.time) + "\",";
-  out += "\"activity\":" + std::to_string(entry.activity) + ",\"text\":\"";
-  for (unsigned char c : entry.text) {
-    if (c == '"') {
-      out += "\\\"";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (c < 0x20 || c >= 0x7F) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04X", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  out += "\"}";
+  out += "\"activity\":" + std::to_string(entry.activity) + ",\"text\":" + JsonQuote(entry.text);
+  out += "}";
   return out;
 }
 
