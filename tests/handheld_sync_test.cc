@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/run_command.h"
+#include "tests/support/run_program.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 using test_support::ReadFile;
 using test_support::WriteFile;
 
-using Result = test_support::CommandResult;
+using Result = test_support::ProgramResult;
 
 class HandheldSyncTest : public ::testing::Test {
  protected:
@@ -36,7 +36,7 @@ class HandheldSyncTest : public ::testing::Test {
     const std::string command = "env -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " + bin_ + "/" +
                                 program + " --home " + home_ + user + args + " 2>>" +
                                 scratch_.Path("stderr.txt");
-    return test_support::RunCommand(command);
+    return test_support::RunShellCommand(command);
   }
 
   test_support::CScratchFolder scratch_{"hs"};

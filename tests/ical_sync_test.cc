@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "tests/support/run_command.h"
+#include "tests/support/run_program.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 using test_support::ReadFile;
 using test_support::WriteFile;
 
-using Result = test_support::CommandResult;
+using Result = test_support::ProgramResult;
 
 // YYYYMMDD and YYYY-MM-DD of today plus `days`, local time.
 std::string Day(int days, bool dashes) {
@@ -60,7 +60,7 @@ class IcalSyncTest : public ::testing::Test {
     const std::string command = "env -u TZ -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " + bin_ + "/" +
                                 program + " --home " + home_ + user + args + " 2>>" +
                                 scratch_.Path("stderr.txt");
-    return test_support::RunCommand(command);
+    return test_support::RunShellCommand(command);
   }
 
   // A HotSync that must succeed; answers its log.

@@ -1,12 +1,11 @@
 // script_driver, the test host driver: it must not say it succeeded when it did not.
 #include <gtest/gtest.h>
-#include <stdio.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <string>
 
+#include "tests/support/run_program.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -32,15 +31,8 @@ class ScriptDriverTest : public ::testing::Test {
                        "/script_driver " + command + " " + folder_ + " " + file +
                        " jdoe 30 main datebook 2>&1 >/dev/null";
     std::string shell = "sh -c \"" + line + "\"";
-    Result result;
-    FILE* pipe = popen(shell.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char chunk[4096];
-    size_t n = 0;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.err.append(chunk, n);
-    int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    const test_support::ProgramResult run = test_support::RunShellCommand(shell);
+    return Result{run.status, run.out};
   }
   void Script(const std::string& lines) { WriteFile(folder_ + "driver_script", lines); }
 

@@ -28,6 +28,21 @@ struct ProgramResult {
   std::string out;  // standard output, its line ends read as "\n"
 };
 
+#if !defined(_WIN32)
+// Runs a shell command line (POSIX only) with its standard output captured.
+inline ProgramResult RunShellCommand(const std::string& line) {
+  ProgramResult result;
+  FILE* pipe = popen(line.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char chunk[4096];
+  size_t n = 0;
+  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.out.append(chunk, n);
+  int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+#endif
+
 // Runs `command` (the program's path and its arguments, separated by blanks, none holding a blank
 // or a quote) with standard output captured and standard error written to the file `error_file`.
 // Its environment is this process's, changed by `environment`: "NAME=value" sets a variable,
@@ -88,13 +103,7 @@ inline ProgramResult RunProgram(const std::string& command, const std::string& e
     line += change.find('=') == std::string::npos ? " -u " + change : " " + change;
   }
   line += " " + command + " 2>" + error_file;
-  FILE* pipe = popen(line.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char chunk[4096];
-  size_t n = 0;
-  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.out.append(chunk, n);
-  int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result = RunShellCommand(line);
 #endif
   return result;
 }
