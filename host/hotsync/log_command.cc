@@ -1,9 +1,9 @@
 // hotsync log, and the printing of log entries that hotsync sync shares.
 #include <cstdio>
-#include <ctime>
 
 #include "host/hotsync/hotsync_options.h"
 #include "host/hotsync/log_output.h"
+#include "host/log/log_control.h"
 
 namespace {
 
@@ -16,15 +16,6 @@ constexpr char kLogUsage[] =
     "  --json   the entries as JSON objects, one per line, as the log file holds them\n";
 
 enum { kOptionJson = kFirstCommandOptionId };
-
-std::string Utc(int64_t seconds) {
-  std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm_utc{};
-  gmtime_r(&t, &tm_utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm_utc);
-  return text;
-}
 
 }  // namespace
 
@@ -47,7 +38,7 @@ void PrintLogEntries(const std::vector<HsLogEntry>& entries, bool json, bool wit
     if (json) {
       std::printf("%s\n", HsLogEntryJson(entry, with_time).c_str());
     } else if (with_time) {
-      std::printf("%s %4d  %s\n", Utc(entry.time).c_str(), entry.activity,
+      std::printf("%s %4d  %s\n", HsLogFormatUtc(entry.time).c_str(), entry.activity,
                   TerminalText(entry.text).c_str());
     } else {
       std::printf("%4d  %s\n", entry.activity, TerminalText(entry.text).c_str());

@@ -37,15 +37,6 @@ RunLog& Log() {
   return log;
 }
 
-std::string FormatUtc(int64_t seconds) {
-  std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm_utc{};
-  gmtime_r(&t, &tm_utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm_utc);
-  return text;
-}
-
 // Appends `bytes` and hands them to the system, so that they outlive a killed process.
 bool Append(std::FILE* file, const std::string& bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
@@ -109,9 +100,18 @@ std::vector<HsLogEntry> HsLogEntries() {
   return log.entries;
 }
 
+std::string HsLogFormatUtc(int64_t seconds) {
+  std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm tm_utc{};
+  gmtime_r(&t, &tm_utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm_utc);
+  return text;
+}
+
 std::string HsLogEntryJson(const HsLogEntry& entry, bool with_time) {
   std::string out = "{";
-  if (with_time) out += "\"time\":\"" + FormatUtc(entry.time) + "\",";
+  if (with_time) out += "\"time\":\"" + HsLogFormatUtc(entry.time) + "\",";
   out += "\"activity\":" + std::to_string(entry.activity) + ",\"text\":" + JsonQuote(entry.text);
   out += "}";
   return out;

@@ -24,6 +24,8 @@ std::vector<HsLogEntry> HsLogEntries();
 // bytes below 0x20 or from 0x7F on are written as escapes (\u00XX), so a reader gets every byte
 // back as the code point of the same value.
 std::string HsLogEntryJson(const HsLogEntry& entry, bool with_time);
+// A time as "YYYY-MM-DDTHH:MM:SSZ" (UTC), as the entries carry it.
+std::string HsLogFormatUtc(int64_t seconds);
 // Keeps the entries in the log file `path` (created when missing) from now on: each entry is
 // appended as it is added, one JSON object with its time per line, so that a run that is killed
 // leaves what it logged. A last line that a killed run left cut is ended first, so that it does
