@@ -29,6 +29,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <signal.h>
 #endif
 
@@ -128,6 +129,18 @@ bool SyncFile(std::FILE* f) {
 #endif
 }
 
+#if !defined(_WIN32)
+bool SyncFolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+#endif
+
 // Replaces `path` with `bytes`: written to a temporary file of this process beside it, synced and
 // renamed over it. On failure the old file stays and *error says why.
 bool ReplaceFile(const std::string& path, const std::string& bytes, std::string* error) {
@@ -149,6 +162,11 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, std::string*
   }
 #else
   if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    failure = errno;
+  }
+  // The new name is on the disk only once its folder is.
+  if (ok && !SyncFolderOf(path)) {
     ok = false;
     failure = errno;
   }

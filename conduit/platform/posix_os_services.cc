@@ -140,7 +140,7 @@ bool CPosixOsServices::CopyFile(const char* from, const char* to) {
   ok = ok && ::fsync(out) == 0;
   ok = (::close(out) == 0) && ok;
   ::close(in);
-  if (ok && ::rename(temp.c_str(), to) == 0) return true;
+  if (ok && ::rename(temp.c_str(), to) == 0) return SyncFolderOf(to);
   ::unlink(temp.c_str());
   return false;
 }

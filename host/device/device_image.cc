@@ -226,6 +226,13 @@ std::unique_ptr<CDeviceImage> CDeviceImage::Open(const std::string& path, uint32
     *error = path + " is a device image of an unknown format";
     return nullptr;
   }
+  // A handheld keeps a write it has acknowledged, whatever happens to the desktop. SQLite's
+  // default commits by removing the journal without flushing the folder, so a power cut right
+  // after could bring the journal back and undo the last write; EXTRA flushes the folder too.
+  if (sqlite3_exec(raw, "PRAGMA synchronous = EXTRA", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    *error = "cannot open the device image " + path + ": " + sqlite3_errmsg(raw);
+    return nullptr;
+  }
   return image;
 }
 
