@@ -4,7 +4,6 @@
 // none duplicated.
 #include <gtest/gtest.h>
 #include <stdio.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include "sdk/conduit_exports.h"
 #include "sdk/hotsync_log.h"
 #include "tests/support/power_loss.h"
+#include "tests/support/power_loss_run.h"
 #include "tests/support/sync_harness.h"
 
 namespace {
@@ -153,6 +153,7 @@ class SyncFaultsTest : public ::testing::Test {
   bool SyncCrashingAt(DeviceOp op, uint32_t n, int32_t sync_type = kSyncFast, int32_t first = 0) {
     const std::string image = h_.folder().Path("device.db");
     const std::string disk = h_.folder().Root() + ".disk";
+    const std::string driver = h_.folder().Root() + ".driver";
     char message[512] = "";
     DeviceCloseImage();  // the child opens the image for itself
     // The host has applied the last run's update; a power cut must not bring the file back.
@@ -167,7 +168,10 @@ class SyncFaultsTest : public ::testing::Test {
     if (child == 0) {
       if (power_loss_) {
         setenv(DBC_POWER_LOSS_ENV, disk.c_str(), 1);
-        h_.os.SetTextValue(test_support::kHarnessKey, "DriverPath", PowerLossDriver(disk));
+        const char* bin = getenv("DBC_BIN_DIR");
+        test_support::WritePowerLossDriver(driver, disk,
+                                           std::string(bin ? bin : ".") + "/script_driver");
+        h_.os.SetTextValue(test_support::kHarnessKey, "DriverPath", driver);
       }
       if (DeviceOpenImage(image) != kDeviceOk) _exit(2);
       DeviceCrashAt(op, n);
@@ -190,21 +194,6 @@ class SyncFaultsTest : public ::testing::Test {
     std::remove(h_.folder().Path("host_update.dat").c_str());
     EXPECT_TRUE(WIFEXITED(status));
     return WIFEXITED(status) && WEXITSTATUS(status) == kDeviceCrashExitStatus;
-  }
-
-  // A driver that runs script_driver with the power-loss layer on, as a script beside the
-  // scratch folder. Answers its path.
-  std::string PowerLossDriver(const std::string& disk) {
-    const char* bin = getenv("DBC_BIN_DIR");
-    const std::string path = h_.folder().Root() + ".driver";
-    // The driver gets no environment but PATH; the script gives it the layer's. The layer loads
-    // ahead of a sanitizer's runtime, which must then not insist on being first.
-    test_support::WriteFile(path, "#!/bin/sh\nexport " DBC_POWER_LOSS_ENV "='" + disk +
-                                      "' LD_PRELOAD='" DBC_POWER_LOSS_LIBRARY
-                                      "' ASAN_OPTIONS=verify_asan_link_order=0\nexec '" +
-                                      std::string(bin ? bin : ".") + "/script_driver' \"$@\"\n");
-    chmod(path.c_str(), 0700);
-    return path;
   }
 
   // HotSyncs after an interrupted one: until one completes cleanly (of the interrupted run's

@@ -78,7 +78,9 @@ void RecordFile(const std::string& shadow, int fd, ino_t inode) {
   close(in);
   // A file already removed has no name to pin by, and no name a folder could list.
   struct stat st;
-  if (fstat(fd, &st) == 0 && st.st_nlink > 0) Pin(shadow, AT_FDCWD, self.c_str(), AT_SYMLINK_FOLLOW, inode);
+  if (fstat(fd, &st) == 0 && st.st_nlink > 0) {
+    Pin(shadow, AT_FDCWD, self.c_str(), AT_SYMLINK_FOLLOW, inode);
+  }
   PutShadowFile(shadow, "data", inode, bytes);
 }
 
@@ -267,8 +269,8 @@ int PowerLossRestore(const char* root, const char* shadow, char* error, unsigned
   }
   const std::string rebuilt = std::string(root) + ".rebuilt";
   std::string message;
-  if (!RemoveTree(rebuilt) || !Rebuild(base, inode, rebuilt, mode, &message) ||
-      !RemoveTree(root) || rename(rebuilt.c_str(), root) != 0 || !RemoveTree(base)) {
+  if (!RemoveTree(rebuilt) || !Rebuild(base, inode, rebuilt, mode, &message) || !RemoveTree(root) ||
+      rename(rebuilt.c_str(), root) != 0 || !RemoveTree(base)) {
     SetError(error, error_size, message.empty() ? "cannot replace " + std::string(root) : message);
     return -1;
   }

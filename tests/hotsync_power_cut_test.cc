@@ -1,0 +1,264 @@
+// A power cut at every step of a HotSync, through the real programs: hotsync with the conduit, the
+// iCalendar driver and the home's files (settings, log, sync lock, device image, data folder, the
+// calendar). Each run ends at one step (--crash-after), and the machine loses every write that
+// had not reached the disk (tests/support/power_loss.h). The HotSyncs after it must leave the
+// handheld and the calendar as a run that was never cut off, with no hand repair of the home.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/power_loss.h"
+#include "tests/support/power_loss_run.h"
+#include "tests/support/run_program.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using test_support::ReadFile;
+using test_support::WriteFile;
+
+using Result = test_support::ProgramResult;
+
+// YYYYMMDD and YYYY-MM-DD of today plus `days`, local time.
+std::string Day(int days, bool dashes) {
+  time_t now = time(nullptr) + days * 86400;
+  struct tm local {};
+  localtime_r(&now, &local);
+  char text[16];
+  strftime(text, sizeof text, dashes ? "%Y-%m-%d" : "%Y%m%d", &local);
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// What both sides hold, without what differs from run to run (record IDs, UIDs, time stamps).
+struct CSides {
+  std::vector<std::string> handheld;
+  std::vector<std::string> calendar;
+  bool operator==(const CSides& other) const {
+    return handheld == other.handheld && calendar == other.calendar;
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const CSides& sides) {
+  out << "handheld:\n";
+  for (const std::string& line : sides.handheld) out << "  " << line << "\n";
+  out << "calendar:\n";
+  for (const std::string& line : sides.calendar) out << "  " << line << "\n";
+  return out;
+}
+
+class HotsyncPowerCutTest : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    const char* bin = getenv("DBC_BIN_DIR");
+    bin_ = bin != nullptr ? bin : ".";
+    home_ = scratch_.Path("home");
+    start_ = scratch_.Path("start");
+    disk_ = scratch_.Path("home.disk");
+    ASSERT_EQ(0, Run("hotsync", "info").status);
+    calendar_ = "/hll/" + Lines(Run("hotsync", "settings get HLLName").out).at(0);
+    // The iCalendar driver, with the power-loss layer while a run is watched.
+    const std::string driver = scratch_.Path("driver.sh");
+    test_support::WritePowerLossDriver(driver, disk_, bin_ + "/ical_driver");
+    ASSERT_EQ(0, Run("hotsync", "settings set DriverPath " + driver).status);
+
+    // In step after a first HotSync: events on each side and a weekly event of the handheld.
+    AddToCalendar("Dentist", 1, "110000", "120000");
+    AddToCalendar("Lunch", 2, "120000", "130000");
+    AddToCalendar("Review", 3, "100000", "110000");
+    const std::pair<int, const char*> kHandheld[] = {
+        {1, "--start 09:00 --end 10:00 --description Meeting"},
+        {2, "--start 14:00 --end 15:00 --description Call"},
+        {3, "--start 18:00 --end 19:00 --description Gym"},
+        {1, "--start 07:00 --end 07:45 --description Swim --repeat weekly"}};
+    for (const auto& [day, args] : kHandheld) {
+      ASSERT_EQ(0, Run("handheld", "add --date " + Day(day, true) + " " + args).status) << args;
+    }
+    ASSERT_EQ(0, Run("hotsync", "sync").status) << ReadFile(scratch_.Path("stderr.txt"));
+
+    // Then changed on both sides: adds, edits, deletes, a conflict, a deleted occurrence.
+    AddToCalendar("Party", 4, "200000", "210000");
+    EditCalendar("SUMMARY:Lunch", "SUMMARY:Lunch (moved)");
+    EditCalendar("SUMMARY:Meeting", "SUMMARY:Meeting (host)");
+    RemoveFromCalendar("SUMMARY:Review");
+    RemoveFromCalendar("SUMMARY:Swim");  // the first occurrence the driver wrote
+    ASSERT_EQ(0, Run("handheld", "add --date " + Day(5, true) +
+                                     " --start 08:00 --end 09:00 --description Breakfast")
+                     .status);
+    ASSERT_EQ(0, Run("handheld", "edit " + IdOf("Gym") + " --description 'Gym (late)'").status);
+    ASSERT_EQ(0,
+              Run("handheld", "edit " + IdOf("Meeting") + " --description 'Meeting (hh)'").status);
+    ASSERT_EQ(0, Run("handheld", "delete " + IdOf("Call")).status);
+    std::filesystem::copy(home_, start_, std::filesystem::copy_options::recursive);
+
+    // The run that is never cut off, and one more after it.
+    ASSERT_EQ(0, Run("hotsync", "sync").status);
+    ASSERT_EQ(0, Run("hotsync", "sync").status);
+    expected_ = Sides();
+    // Each side's changes reached the other, and the conflict kept both versions.
+    const auto holds = [](const std::vector<std::string>& lines, const std::string& text) {
+      return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(text) != std::string::npos;
+      });
+    };
+    for (const char* text :
+         {"Party", "Lunch (moved)", "Meeting (host)", "Meeting (hh)", "Breakfast", "Gym (late)"}) {
+      EXPECT_EQ(1, holds(expected_.handheld, text)) << text << "\n" << expected_;
+      EXPECT_EQ(1, holds(expected_.calendar, text)) << text << "\n" << expected_;
+    }
+    for (const char* text : {"Review", "Call"}) {
+      EXPECT_EQ(0, holds(expected_.handheld, text) + holds(expected_.calendar, text)) << text;
+    }
+  }
+
+  Result Run(const std::string& program, const std::string& args,
+             const std::string& environment = "") {
+    const std::string user = program == "hotsync" ? " --user tester " : " ";
+    const std::string command = "env -u TZ -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " +
+                                environment + " " + bin_ + "/" + program + " --home " + home_ +
+                                user + args + " 2>>" + scratch_.Path("stderr.txt");
+    return test_support::RunShellCommand(command);
+  }
+
+  void AddToCalendar(const std::string& summary, int day, const std::string& start,
+                     const std::string& end) {
+    std::string text = ReadFile(home_ + calendar_);
+    text.insert(text.rfind("END:VCALENDAR"),
+                "BEGIN:VEVENT\r\nUID:" + summary + "@test\r\nDTSTAMP:20240101T000000Z\r\nDTSTART:" +
+                    Day(day, false) + "T" + start + "\r\nDTEND:" + Day(day, false) + "T" + end +
+                    "\r\nSUMMARY:" + summary + "\r\nEND:VEVENT\r\n");
+    WriteFile(home_ + calendar_, text);
+  }
+  void EditCalendar(const std::string& from, const std::string& to) {
+    std::string text = ReadFile(home_ + calendar_);
+    const size_t at = text.find(from + "\r\n");
+    ASSERT_NE(std::string::npos, at) << from;
+    text.replace(at, from.size(), to);
+    WriteFile(home_ + calendar_, text);
+  }
+  // Removes the first event that holds `line`.
+  void RemoveFromCalendar(const std::string& line) {
+    std::string text = ReadFile(home_ + calendar_);
+    const size_t at = text.find(line + "\r\n");
+    ASSERT_NE(std::string::npos, at) << line;
+    const size_t begin = text.rfind("BEGIN:VEVENT\r\n", at);
+    const size_t end = text.find("END:VEVENT\r\n", at) + 12;
+    text.erase(begin, end - begin);
+    WriteFile(home_ + calendar_, text);
+  }
+
+  std::string IdOf(const std::string& description) {
+    for (const std::string& line : Lines(Run("handheld", "list --json").out)) {
+      if (line.find("\"description\":\"" + description + "\"") == std::string::npos) continue;
+      const size_t at = line.find("\"id\":") + 5;
+      return line.substr(at, line.find(',', at) - at);
+    }
+    ADD_FAILURE() << "no handheld record " << description;
+    return "0";
+  }
+
+  CSides Sides() {
+    CSides sides;
+    for (std::string line : Lines(Run("handheld", "list --json --all").out)) {
+      const size_t at = line.find("\"id\":");
+      if (at != std::string::npos) line.erase(at, line.find(',', at) + 1 - at);
+      sides.handheld.push_back(line);
+    }
+    std::string event;
+    for (const std::string& line : Lines(ReadFile(home_ + calendar_))) {
+      const std::string name = line.substr(0, line.find_first_of(":;"));
+      if (name == "BEGIN" && line == "BEGIN:VEVENT") event.clear();
+      if (name == "DTSTART" || name == "DTEND" || name == "SUMMARY" || name == "RRULE" ||
+          name == "EXDATE") {
+        event += line + " ";
+      }
+      if (line == "END:VEVENT") sides.calendar.push_back(event);
+    }
+    std::sort(sides.handheld.begin(), sides.handheld.end());
+    std::sort(sides.calendar.begin(), sides.calendar.end());
+    return sides;
+  }
+
+  // The run from the start ends at the nth call of op, with a power cut; answers whether it ended
+  // there (false: the run completed, and the power went after it).
+  bool CutAt(const std::string& op, int n) {
+    std::filesystem::remove_all(home_);
+    std::filesystem::copy(start_, home_, std::filesystem::copy_options::recursive);
+    char message[512] = "";
+    EXPECT_EQ(0, PowerLossBegin(home_.c_str(), disk_.c_str(), message, sizeof message)) << message;
+    const Result cut = Run("hotsync", "sync --crash-after " + op + ":" + std::to_string(n),
+                           test_support::PowerLossEnvironment(disk_));
+    EXPECT_TRUE(cut.status == 86 || cut.status == 0) << cut.status << cut.out;
+    EXPECT_EQ(0, PowerLossRestore(home_.c_str(), disk_.c_str(), message, sizeof message))
+        << message;
+    return cut.status == 86;
+  }
+
+  // HotSyncs until one completes, then one more; then both sides as expected_, and the home's
+  // settings and log readable.
+  void CheckRecovery() {
+    int runs = 0;
+    while (runs < 4 && Run("hotsync", "sync").status != 0) ++runs;
+    EXPECT_LT(runs, 4) << "no clean HotSync after the power cut\n"
+                       << ReadFile(scratch_.Path("stderr.txt"));
+    EXPECT_EQ(0, Run("hotsync", "sync").status);
+    EXPECT_EQ(expected_, Sides());
+    EXPECT_EQ(0, Run("hotsync", "settings list").status);
+    EXPECT_EQ(0, Run("hotsync", "log").status);
+  }
+
+  test_support::CScratchFolder scratch_{"pc"};
+  std::string bin_;
+  std::string home_;
+  std::string start_;
+  std::string disk_;
+  std::string calendar_;
+  CSides expected_;
+};
+
+#ifndef DBC_SWEEP_STEP
+#define DBC_SWEEP_STEP 1
+#endif
+
+// Each kind of step is one test, so that they can run side by side. The last run of each sweep
+// completes, and the power goes after it: what a completed run did must all be on the disk.
+TEST_P(HotsyncPowerCutTest, APowerCutAtEveryStep) {
+  const std::string op = GetParam();
+  int points = 0;
+  for (int n = 1;; n += DBC_SWEEP_STEP) {
+    SCOPED_TRACE("power cut at " + op + ":" + std::to_string(n));
+    const bool cut = CutAt(op, n);
+    ++points;
+    CheckRecovery();
+    if (!cut || HasFailure()) break;
+  }
+  EXPECT_GT(points, 1) << op << " never reached";
+  printf("power cuts tried at %s: %d\n", op.c_str(), points);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, HotsyncPowerCutTest,
+                         ::testing::Values("any", "file-save", "file-rename", "file-delete",
+                                           "file-copy"),
+                         [](const ::testing::TestParamInfo<const char*>& step) {
+                           std::string name = step.param;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
+
+}  // namespace
