@@ -118,10 +118,9 @@ bool CHotSyncHome::OpenSettings(const std::string& dir, std::string* error) {
     *error = "the home " + dir_ + " is not a folder";
     return false;
   }
-  fs::create_directories(path / "hll", ec);
   std::string why;
-  if (ec || !CanUseFolder(dir_, &why)) {
-    *error = "cannot use the home folder " + dir_ + ": " + (ec ? ec.message() : why);
+  if (!MakeFolders((path / "hll").string(), &why) || !CanUseFolder(dir_, &why)) {
+    *error = "cannot use the home folder " + dir_ + ": " + why;
     return false;
   }
   RemoveLeftoverTempFiles(dir_);

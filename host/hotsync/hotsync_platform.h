@@ -38,6 +38,11 @@ std::string UserHomeFolder();
 // Whether the current user may list, read and write in `folder`; false with *why set otherwise.
 bool CanUseFolder(const std::string& folder, std::string* why);
 
+// Makes `folder` and the folders above it that are missing. On POSIX each new folder's name is
+// flushed to the disk, so that a power cut cannot take away a home or a data folder that files
+// were already written into. False with *why set when it fails.
+bool MakeFolders(const std::string& folder, std::string* why);
+
 // Whether no process with the number `pid` runs any more, so that a temporary file named after
 // it was left behind by a process that was killed.
 bool ProcessHasEnded(long pid);

@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,4 +62,26 @@ bool CanUseFolder(const std::string& folder, std::string* why) {
 
 bool ProcessHasEnded(long pid) {
   return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+bool MakeFolders(const std::string& folder, std::string* why) {
+  namespace fs = std::filesystem;
+  std::string name = folder;
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  std::error_code ec;
+  const fs::path path = fs::path(name).lexically_normal();
+  if (fs::is_directory(path, ec)) return true;
+  const fs::path parent = path.has_relative_path() ? path.parent_path() : fs::path();
+  if (!parent.empty() && parent != path && !MakeFolders(parent.string(), why)) return false;
+  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+    *why = "cannot create " + path.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  // The new name is on the disk once the folder that holds it is flushed.
+  const std::string holder = parent.empty() ? "." : parent.string();
+  const int fd = ::open(holder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool synced = fd >= 0 && ::fsync(fd) == 0;
+  if (!synced) *why = "cannot flush " + holder + ": " + std::strerror(errno);
+  if (fd >= 0) ::close(fd);
+  return synced;
 }

@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "host/hotsync/hotsync_platform.h"
@@ -60,4 +62,11 @@ bool ProcessHasEnded(long pid) {
   bool ended = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
   CloseHandle(process);
   return ended;
+}
+
+bool MakeFolders(const std::string& folder, std::string* why) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) *why = ec.message();
+  return !ec;
 }

@@ -8,6 +8,7 @@
 
 #include "host/device/device_control.h"
 #include "host/hotsync/hotsync_options.h"
+#include "host/hotsync/hotsync_platform.h"
 #include "host/hotsync/log_output.h"
 #include "host/hotsync/sync_lock.h"
 #include "host/hotsync/sync_summary.h"
@@ -254,9 +255,9 @@ int RunSync(HotSyncOptions& options) {
   props.database_type = kDatebookType;
   props.first_sync = first_sync;
   props.registry_root = home.root();
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec) return UsageError("cannot create the data folder " + folder + ": " + ec.message());
+  if (!MakeFolders(folder, &error)) {
+    return UsageError("cannot create the data folder " + folder + ": " + error);
+  }
 
   // The log file gets each entry as it is made, so that a killed sync leaves what it did.
   HsLogStartRun();
