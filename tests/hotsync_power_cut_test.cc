@@ -5,7 +5,6 @@
 // handheld and the calendar as a run that was never cut off, with no hand repair of the home.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <time.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/local_day.h"
 #include "tests/support/power_loss.h"
 #include "tests/support/power_loss_run.h"
 #include "tests/support/run_program.h"
@@ -21,20 +21,11 @@
 
 namespace {
 
+using test_support::LocalDay;
 using test_support::ReadFile;
 using test_support::WriteFile;
 
 using Result = test_support::ProgramResult;
-
-// YYYYMMDD and YYYY-MM-DD of today plus `days`, local time.
-std::string Day(int days, bool dashes) {
-  time_t now = time(nullptr) + days * 86400;
-  struct tm local {};
-  localtime_r(&now, &local);
-  char text[16];
-  strftime(text, sizeof text, dashes ? "%Y-%m-%d" : "%Y%m%d", &local);
-  return text;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -88,7 +79,8 @@ class HotsyncPowerCutTest : public ::testing::TestWithParam<const char*> {
         {3, "--start 18:00 --end 19:00 --description Gym"},
         {1, "--start 07:00 --end 07:45 --description Swim --repeat weekly"}};
     for (const auto& [day, args] : kHandheld) {
-      ASSERT_EQ(0, Run("handheld", "add --date " + Day(day, true) + " " + args).status) << args;
+      ASSERT_EQ(0, Run("handheld", "add --date " + LocalDay(day, true) + " " + args).status)
+          << args;
     }
     ASSERT_EQ(0, Run("hotsync", "sync").status) << ReadFile(scratch_.Path("stderr.txt"));
 
@@ -98,7 +90,7 @@ class HotsyncPowerCutTest : public ::testing::TestWithParam<const char*> {
     EditCalendar("SUMMARY:Meeting", "SUMMARY:Meeting (host)");
     RemoveFromCalendar("SUMMARY:Review");
     RemoveFromCalendar("SUMMARY:Swim");  // the first occurrence the driver wrote
-    ASSERT_EQ(0, Run("handheld", "add --date " + Day(5, true) +
+    ASSERT_EQ(0, Run("handheld", "add --date " + LocalDay(5, true) +
                                      " --start 08:00 --end 09:00 --description Breakfast")
                      .status);
     ASSERT_EQ(0, Run("handheld", "edit " + IdOf("Gym") + " --description 'Gym (late)'").status);
@@ -141,8 +133,8 @@ class HotsyncPowerCutTest : public ::testing::TestWithParam<const char*> {
     std::string text = ReadFile(home_ + calendar_);
     text.insert(text.rfind("END:VCALENDAR"),
                 "BEGIN:VEVENT\r\nUID:" + summary + "@test\r\nDTSTAMP:20240101T000000Z\r\nDTSTART:" +
-                    Day(day, false) + "T" + start + "\r\nDTEND:" + Day(day, false) + "T" + end +
-                    "\r\nSUMMARY:" + summary + "\r\nEND:VEVENT\r\n");
+                    LocalDay(day, false) + "T" + start + "\r\nDTEND:" + LocalDay(day, false) + "T" +
+                    end + "\r\nSUMMARY:" + summary + "\r\nEND:VEVENT\r\n");
     WriteFile(home_ + calendar_, text);
   }
   void EditCalendar(const std::string& from, const std::string& to) {
@@ -300,7 +292,7 @@ TEST(HotsyncPowerCutNewHomeTest, ANewHomeAndItsFirstHotSyncSurvive) {
   const std::string driver = scratch.Path("driver.sh");
   test_support::WritePowerLossDriver(driver, disk, bin + "/ical_driver");
   ASSERT_EQ(0, run(hotsync + "settings set DriverPath " + driver, false).status);
-  ASSERT_EQ(0, run("handheld --home " + home + " add --date " + Day(1, true) +
+  ASSERT_EQ(0, run("handheld --home " + home + " add --date " + LocalDay(1, true) +
                        " --start 09:00 --end 10:00 --description Dentist",
                    true)
                    .status)

@@ -5,29 +5,20 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/wait.h>
-#include <time.h>
 
 #include <string>
 
+#include "tests/support/local_day.h"
 #include "tests/support/run_program.h"
 #include "tests/support/test_files.h"
 
 namespace {
 
+using test_support::LocalDay;
 using test_support::ReadFile;
 using test_support::WriteFile;
 
 using Result = test_support::ProgramResult;
-
-// YYYYMMDD and YYYY-MM-DD of today plus `days`, local time.
-std::string Day(int days, bool dashes) {
-  time_t now = time(nullptr) + days * 86400;
-  struct tm local {};
-  localtime_r(&now, &local);
-  char text[16];
-  strftime(text, sizeof text, dashes ? "%Y-%m-%d" : "%Y%m%d", &local);
-  return text;
-}
 
 std::string CrLf(const std::string& text) {
   std::string out;
@@ -112,7 +103,7 @@ class IcalSyncTest : public ::testing::Test {
 // An event added on each side reaches the other, an event deleted on each side disappears from
 // the other, and what the handheld does not know of the calendar survives.
 TEST_F(IcalSyncTest, AddsAndDeletesCrossOverAndUnrelatedPropertiesSurvive) {
-  const std::string tomorrow = Day(1, false);
+  const std::string tomorrow = LocalDay(1, false);
   AddToCalendar(
       "X-OTHER-APP-COLOR:blue\n"
       "BEGIN:VEVENT\nUID:review@test\nDTSTAMP:20240101T000000Z\nDTSTART:" +
@@ -124,7 +115,7 @@ TEST_F(IcalSyncTest, AddsAndDeletesCrossOverAndUnrelatedPropertiesSurvive) {
       tomorrow +
       "T120000\nSUMMARY:Host lunch\nEND:VEVENT\n"
       "BEGIN:VTODO\nUID:todo@test\nSUMMARY:Buy milk\nEND:VTODO\n");
-  ASSERT_EQ(0, Run("handheld", "add --date " + Day(2, true) +
+  ASSERT_EQ(0, Run("handheld", "add --date " + LocalDay(2, true) +
                                    " --start 09:00 --end 09:30 --description Dentist --private")
                    .status);
   Sync();
@@ -163,7 +154,7 @@ TEST_F(IcalSyncTest, AddsAndDeletesCrossOverAndUnrelatedPropertiesSurvive) {
 // The same event changed on both sides: both versions are kept on both sides, and the conflict
 // is logged.
 TEST_F(IcalSyncTest, AConflictKeepsBothVersions) {
-  const std::string day = Day(3, false);
+  const std::string day = LocalDay(3, false);
   AddToCalendar("BEGIN:VEVENT\nUID:meeting@test\nDTSTAMP:20240101T000000Z\nDTSTART:" + day +
                 "T090000\nDTEND:" + day +
                 "T100000\nSUMMARY:Project meeting\n"
@@ -188,10 +179,10 @@ TEST_F(IcalSyncTest, AConflictKeepsBothVersions) {
 // reaches the host as its occurrences, which stay the same events from one sync to the next.
 TEST_F(IcalSyncTest, RepeatingEventsOnEachSide) {
   AddToCalendar(
-      "BEGIN:VEVENT\nUID:standup@test\nDTSTAMP:20240101T000000Z\nDTSTART:" + Day(1, false) +
+      "BEGIN:VEVENT\nUID:standup@test\nDTSTAMP:20240101T000000Z\nDTSTART:" + LocalDay(1, false) +
       "T083000\nRRULE:FREQ=WEEKLY;COUNT=3\nSUMMARY:Stand-up\n"
       "END:VEVENT\n");
-  ASSERT_EQ(0, Run("handheld", "add --date " + Day(2, true) +
+  ASSERT_EQ(0, Run("handheld", "add --date " + LocalDay(2, true) +
                                    " --start 07:00 --end 07:45 --description Swimming"
                                    " --repeat weekly")
                    .status);
@@ -218,9 +209,9 @@ TEST_F(IcalSyncTest, RepeatingEventsOnEachSide) {
 
 // A calendar that cannot be parsed fails the HotSync, and nothing is deleted on the handheld.
 TEST_F(IcalSyncTest, ACalendarThatFailsToParseDeletesNothing) {
-  AddToCalendar("BEGIN:VEVENT\nUID:a@test\nDTSTAMP:20240101T000000Z\nDTSTART:" + Day(1, false) +
-                "T090000\nSUMMARY:Host event\nEND:VEVENT\n");
-  ASSERT_EQ(0, Run("handheld", "add --date " + Day(1, true) + " --description Mine").status);
+  AddToCalendar("BEGIN:VEVENT\nUID:a@test\nDTSTAMP:20240101T000000Z\nDTSTART:" +
+                LocalDay(1, false) + "T090000\nSUMMARY:Host event\nEND:VEVENT\n");
+  ASSERT_EQ(0, Run("handheld", "add --date " + LocalDay(1, true) + " --description Mine").status);
   Sync();
   const std::string handheld = Handheld();
   ASSERT_NE(std::string::npos, handheld.find("Host event"));
