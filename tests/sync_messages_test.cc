@@ -105,6 +105,32 @@ TEST(SyncMessagesTest, AChangeOrADeletionTheHandheldRefuses) {
   EXPECT_TRUE(h.Handheld().empty());
 }
 
+// Sync flags that the handheld fails to clear fail the run with a reason; the changes stay marked
+// and the next run takes them again, adding nothing twice.
+TEST(SyncMessagesTest, FlagsTheHandheldCannotClear) {
+  CSyncHarness h;
+  const uint32_t id = MeetingInStep(h);
+  CHandheldEvent changed;
+  changed.id = id;
+  changed.start = At(2024, 1, 16, 10, 0);
+  changed.description = "Meeting (moved)";
+  changed.attributes = kRecAttrDirty;
+  h.PutHandheld(changed);
+  DeviceFailCall(kDeviceOpClearSyncFlags, 1, kDeviceErrStorage);
+  h.Sync(kSyncFast);
+  EXPECT_EQ((std::vector<Line>{kStart,
+                               kHeading,
+                               {-1, "   - Could not clear Rizez's status flags."},
+                               kCheckConnections,
+                               kProblem}),
+            h.log());
+  EXPECT_EQ("Meeting (moved) 20240116 10:00-11:00 dirty", h.HandheldRecord(id));
+  EXPECT_EQ(0, h.Sync(kSyncFast));
+  EXPECT_EQ((std::vector<Line>{kStart, kOk}), h.log());
+  EXPECT_EQ((std::vector<std::string>{"0 000003E9 20240116 10:00-11:00 Meeting (moved)"}),
+            h.host.Briefs());
+}
+
 TEST(SyncMessagesTest, AnEventBefore1970IsMovedTo1970) {
   CSyncHarness h(7);
   CHandheldEvent birthday;

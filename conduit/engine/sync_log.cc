@@ -211,3 +211,11 @@ void CSyncMonitor::LogSaveLocalFailed() {
   LogString(IDS_SAVE_FAILED, kActSaveLocalFailed);
   LogString(IDS_DESKTOP_DISK_FULL, kActivityText);
 }
+
+// This message has no activity code of its own: its lines are plain text, so that a run that
+// failed here says why without a code that a reader of the log would take for another message.
+void CSyncMonitor::LogClearFlagsFailed() {
+  LogConduitHeading();
+  LogString(IDS_CLEAR_FLAGS_FAILED, kActivityText);
+  LogString(IDS_CHECK_CONNECTIONS, kActivityText);
+}

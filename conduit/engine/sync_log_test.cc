@@ -90,6 +90,8 @@ TEST_F(SyncLogTest, EveryMessageWritesItsLinesInOrder) {
        {{16, "   - Some or all of your deleted records were not archived."}, {-1, kDiskFull}}},
       {[](CTestMonitor& m, CBaseRecord&) { m.LogSaveLocalFailed(); },
        {{17, "   - Could not save the Desktop file."}, {-1, kDiskFull}}},
+      {[](CTestMonitor& m, CBaseRecord&) { m.LogClearFlagsFailed(); },
+       {{-1, "   - Could not clear Rizez's status flags."}, {-1, kCheckConnections}}},
   };
   for (const Case& c : cases) {
     StartLogRun();

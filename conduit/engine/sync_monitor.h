@@ -142,6 +142,8 @@ class CSyncMonitor {
   void LogCopyToLocalFailed(CBaseRecord& record);
   void LogArchiveFailed();
   void LogSaveLocalFailed();
+  // The handheld's sync flags could not be cleared: its changes are read again at the next run.
+  void LogClearFlagsFailed();
 
   // Read access for callers and tests.
   const HotSyncProps& props() const { return props_; }

@@ -122,7 +122,10 @@ int32_t CProfsMonitor::SaveTurn(int32_t* end_code) {
     *end_code = kActivitySyncFailed;
     return result;
   }
-  if (DevClearSyncFlags(db_handle_) != kOk) *end_code = kActivitySyncFailed;
+  if (DevClearSyncFlags(db_handle_) != kOk) {
+    LogClearFlagsFailed();
+    *end_code = kActivitySyncFailed;
+  }
   if (!archived) return kOk;
   const int32_t purged = DevPurgeRemoved(db_handle_);
   if (purged != kOk) {

@@ -39,6 +39,7 @@ enum : uint32_t {
   IDS_BEFORE_1970_2 = 3337,
   IDS_ARCHIVE_FAILED = 3346,
   IDS_SAVE_FAILED = 3347,
+  IDS_CLEAR_FLAGS_FAILED = 3348,
 };
 
 // The module instance of the conduit library. On Windows it is the instance that the loader handed

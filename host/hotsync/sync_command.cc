@@ -267,7 +267,8 @@ int RunSync(HotSyncOptions& options) {
   for (const Fault& crash : sync.crashes) DeviceCrashAt(crash.op, crash.nth);
   if (sync.lose_link) DeviceLoseLinkAfter(sync.lose_link_after);
 
-  const CRecordSnapshot before = SnapshotRecords(remote_name);
+  CRecordSnapshot before;
+  const bool before_known = SnapshotRecords(remote_name, &before);
   // Files written by this sync are those modified since now (less the file system's granularity).
   const auto started = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(2);
 
@@ -295,7 +296,10 @@ int RunSync(HotSyncOptions& options) {
   if (!sync.json) {
     std::printf("OpenConduit answered %d; %s\n", result, failed ? "the sync failed" : "done");
     // The host's side is known only when the update was applied after this sync's extract.
-    const CChangeCounts handheld = CompareSnapshots(before, SnapshotRecords(remote_name));
+    // The handheld's side is known when its records could be read before and after.
+    CRecordSnapshot after;
+    const bool handheld_known = before_known && SnapshotRecords(remote_name, &after);
+    const CChangeCounts handheld = CompareSnapshots(before, after);
     std::string extract, backup;
     const std::string desktop = folder + kLocalFileName;
     CChangeCounts host;
@@ -303,7 +307,9 @@ int RunSync(HotSyncOptions& options) {
         !failed && ReadFreshFile(folder + "extract.dat", started, &extract) &&
         ReadFreshFile(desktop.substr(0, desktop.size() - 3) + "bak", started, &backup) &&
         CountHostChanges(extract, backup, &host);
-    std::printf("%s\n", SummaryLine(handheld, host_known ? &host : nullptr).c_str());
+    std::printf(
+        "%s\n",
+        SummaryLine(handheld_known ? &handheld : nullptr, host_known ? &host : nullptr).c_str());
   } else if (failed) {
     std::fprintf(stderr, "hotsync: the sync failed (OpenConduit answered %d)\n", result);
   }

@@ -61,14 +61,14 @@ bool ReadLines(const std::string& bytes, std::vector<CLine>* lines) {
 
 }  // namespace
 
-CRecordSnapshot SnapshotRecords(const std::string& database) {
-  CRecordSnapshot snapshot;
+bool SnapshotRecords(const std::string& database, CRecordSnapshot* snapshot) {
+  snapshot->clear();
   std::vector<DeviceRecord> records;
-  if (DeviceListRecords(database, &records) != 0) return snapshot;
+  if (DeviceListRecords(database, &records) != 0) return false;
   for (const DeviceRecord& r : records) {
-    if ((r.attributes & kRecAttrDeleted) == 0) snapshot[r.id] = r.data;
+    if ((r.attributes & kRecAttrDeleted) == 0) (*snapshot)[r.id] = r.data;
   }
-  return snapshot;
+  return true;
 }
 
 CChangeCounts CompareSnapshots(const CRecordSnapshot& before, const CRecordSnapshot& after) {
@@ -129,11 +129,11 @@ bool CountHostChanges(const std::string& extract, const std::string& backup,
   return true;
 }
 
-std::string SummaryLine(const CChangeCounts& handheld, const CChangeCounts* host) {
-  auto side = [](const char* name, const CChangeCounts& c) {
-    return std::string(name) + ": " + std::to_string(c.added) + " added, " +
-           std::to_string(c.changed) + " changed, " + std::to_string(c.deleted) + " deleted";
+std::string SummaryLine(const CChangeCounts* handheld, const CChangeCounts* host) {
+  auto side = [](const char* name, const CChangeCounts* c) {
+    if (c == nullptr) return std::string(name) + ": not known";
+    return std::string(name) + ": " + std::to_string(c->added) + " added, " +
+           std::to_string(c->changed) + " changed, " + std::to_string(c->deleted) + " deleted";
   };
-  return side("handheld", handheld) + "; " +
-         (host != nullptr ? side("host", *host) : std::string("host: not known"));
+  return side("handheld", handheld) + "; " + side("host", host);
 }

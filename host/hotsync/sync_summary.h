@@ -23,15 +23,16 @@ struct CChangeCounts {
 };
 
 // The data of the records of a handheld database that are not marked deleted, by record ID.
+// False when the records cannot be read (a device image that a full disk left unreadable for now).
 using CRecordSnapshot = std::map<uint32_t, std::vector<uint8_t>>;
-CRecordSnapshot SnapshotRecords(const std::string& database);
+bool SnapshotRecords(const std::string& database, CRecordSnapshot* snapshot);
 CChangeCounts CompareSnapshots(const CRecordSnapshot& before, const CRecordSnapshot& after);
 
 // Compares an extract file with a backup file. Answers false when either cannot be read as an
 // exchange file.
 bool CountHostChanges(const std::string& extract, const std::string& backup, CChangeCounts* counts);
 
-// "handheld: 1 added, 0 changed, 2 deleted; host: ..." ; `host` null: the host's side is not known.
-std::string SummaryLine(const CChangeCounts& handheld, const CChangeCounts* host);
+// "handheld: 1 added, 0 changed, 2 deleted; host: ..."; a side that is null is "not known".
+std::string SummaryLine(const CChangeCounts* handheld, const CChangeCounts* host);
 
 #endif  // DBC_HOST_HOTSYNC_SYNC_SUMMARY_H_

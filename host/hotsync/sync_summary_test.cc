@@ -63,9 +63,10 @@ TEST(SyncSummaryTest, HandheldChangesFromSnapshotsAndTheLine) {
   CChangeCounts host;
   host.deleted = 3;
   EXPECT_EQ("handheld: 2 added, 1 changed, 1 deleted; host: 0 added, 0 changed, 3 deleted",
-            SummaryLine(handheld, &host));
+            SummaryLine(&handheld, &host));
   EXPECT_EQ("handheld: 2 added, 1 changed, 1 deleted; host: not known",
-            SummaryLine(handheld, nullptr));
+            SummaryLine(&handheld, nullptr));
+  EXPECT_EQ("handheld: not known; host: not known", SummaryLine(nullptr, nullptr));
 }
 
 }  // namespace

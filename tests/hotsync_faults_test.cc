@@ -54,7 +54,7 @@ std::ostream& operator<<(std::ostream& out, const CSides& sides) {
   return out;
 }
 
-class HotsyncPowerCutTest : public ::testing::TestWithParam<const char*> {
+class HotsyncFaultsTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
     const char* bin = getenv("DBC_BIN_DIR");
@@ -119,10 +119,12 @@ class HotsyncPowerCutTest : public ::testing::TestWithParam<const char*> {
     }
   }
 
+  // Runs a program of the build on the home; `environment` holds NAME=VALUE words for it, `shell`
+  // commands for the shell that starts it.
   Result Run(const std::string& program, const std::string& args,
-             const std::string& environment = "") {
+             const std::string& environment = "", const std::string& shell = "") {
     const std::string user = program == "hotsync" ? " --user tester " : " ";
-    const std::string command = "env -u TZ -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " +
+    const std::string command = shell + "env -u TZ -u HOTSYNC_HOME -u HOTSYNC_DIALOG_SCRIPT " +
                                 environment + " " + bin_ + "/" + program + " --home " + home_ +
                                 user + args + " 2>>" + scratch_.Path("stderr.txt");
     return test_support::RunShellCommand(command);
@@ -187,11 +189,16 @@ class HotsyncPowerCutTest : public ::testing::TestWithParam<const char*> {
     return sides;
   }
 
+  // Puts the home back as it was before the run that is never cut off.
+  void BackToTheStart() {
+    std::filesystem::remove_all(home_);
+    std::filesystem::copy(start_, home_, std::filesystem::copy_options::recursive);
+  }
+
   // The run from the start ends at the nth call of op, with a power cut; answers whether it ended
   // there (false: the run completed, and the power went after it).
   bool CutAt(const std::string& op, int n) {
-    std::filesystem::remove_all(home_);
-    std::filesystem::copy(start_, home_, std::filesystem::copy_options::recursive);
+    BackToTheStart();
     char message[512] = "";
     EXPECT_EQ(0, PowerLossBegin(home_.c_str(), disk_.c_str(), message, sizeof message)) << message;
     const Result cut = Run("hotsync", "sync --crash-after " + op + ":" + std::to_string(n),
@@ -230,7 +237,7 @@ class HotsyncPowerCutTest : public ::testing::TestWithParam<const char*> {
 
 // Each kind of step is one test, so that they can run side by side. The last run of each sweep
 // completes, and the power goes after it: what a completed run did must all be on the disk.
-TEST_P(HotsyncPowerCutTest, APowerCutAtEveryStep) {
+TEST_P(HotsyncFaultsTest, APowerCutAtEveryStep) {
   const std::string op = GetParam();
   int points = 0;
   for (int n = 1;; n += DBC_SWEEP_STEP) {
@@ -244,7 +251,7 @@ TEST_P(HotsyncPowerCutTest, APowerCutAtEveryStep) {
   printf("power cuts tried at %s: %d\n", op.c_str(), points);
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, HotsyncPowerCutTest,
+INSTANTIATE_TEST_SUITE_P(Steps, HotsyncFaultsTest,
                          ::testing::Values("any", "file-save", "file-rename", "file-delete",
                                            "file-copy"),
                          [](const ::testing::TestParamInfo<const char*>& step) {
@@ -253,9 +260,31 @@ INSTANTIATE_TEST_SUITE_P(Steps, HotsyncPowerCutTest,
                            return name;
                          });
 
+// A full disk: every write that would make a file longer than a limit fails, for limits from
+// nothing to more than the largest file of the home. (The file-size limit stands for the full
+// disk; its signal is ignored, so that a write answers an error as on a full disk.) The HotSyncs
+// after it, with room again, leave both sides as the run that never met a full disk.
+TEST_F(HotsyncFaultsTest, AFullDiskAtEachSize) {
+  std::vector<bool> completed;
+  for (int blocks : {0, 1, 2, 4, 8, 16, 32, 64, 128, 1024}) {
+    SCOPED_TRACE("room for files of " + std::to_string(blocks * 512) + " bytes");
+    BackToTheStart();
+    const Result full =
+        Run("hotsync", "sync", "", "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; ");
+    EXPECT_TRUE(full.status == 0 || full.status == 1) << full.status << full.out;
+    completed.push_back(full.status == 0);
+    CheckRecovery();
+    if (HasFailure()) return;
+  }
+  // The limits reach from a HotSync that fails to one that completes.
+  EXPECT_FALSE(completed.front());
+  EXPECT_TRUE(completed.back());
+  printf("full-disk limits tried: %zu\n", completed.size());
+}
+
 // A new home, and a handheld event added to it, then its first HotSync: each step followed by a
 // power cut. Each new folder (the home, its data folder) must be on the disk with the files in it.
-TEST(HotsyncPowerCutNewHomeTest, ANewHomeAndItsFirstHotSyncSurvive) {
+TEST(HotsyncFaultsNewHomeTest, ANewHomeAndItsFirstHotSyncSurvive) {
   test_support::CScratchFolder scratch("pcn");
   const char* bin_dir = getenv("DBC_BIN_DIR");
   const std::string bin = bin_dir != nullptr ? bin_dir : ".";
