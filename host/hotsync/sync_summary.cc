@@ -64,7 +64,10 @@ bool ReadLines(const std::string& bytes, std::vector<CLine>* lines) {
 bool SnapshotRecords(const std::string& database, CRecordSnapshot* snapshot) {
   snapshot->clear();
   std::vector<DeviceRecord> records;
-  if (DeviceListRecords(database, &records) != 0) return false;
+  const int32_t listed = DeviceListRecords(database, &records);
+  // A handheld that never had the database holds none of its records.
+  if (listed == kDeviceErrNotFound) return true;
+  if (listed != kDeviceOk) return false;
   for (const DeviceRecord& r : records) {
     if ((r.attributes & kRecAttrDeleted) == 0) (*snapshot)[r.id] = r.data;
   }
