@@ -30,21 +30,29 @@ bool SystemSyncFile(std::FILE* file) {
 #endif
 }
 
+bool SystemSyncFolderOf(const std::string& path) {
+#if defined(_WIN32)
+  (void)path;
+  return true;
+#else
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  close(fd);
+  return synced;
+#endif
+}
+
 bool SystemReplaceFile(const std::string& from, const std::string& to) {
 #if defined(_WIN32)
   return MoveFileExA(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 #else
-  if (std::rename(from.c_str(), to.c_str()) != 0) return false;
-  const size_t slash = to.rfind('/');
-  const std::string folder = slash == std::string::npos ? "."
-                             : slash == 0               ? "/"
-                                                        : to.substr(0, slash);
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return false;
-  const bool synced = fsync(fd) == 0;
-  close(fd);
-  return synced;
+  return std::rename(from.c_str(), to.c_str()) == 0 && SystemSyncFolderOf(to);
 #endif
 }
 

@@ -19,6 +19,11 @@ bool SystemLocalTime(int64_t time, std::tm* out);
 // Writes the file's buffered data and waits until the system has it on disk.
 bool SystemSyncFile(std::FILE* file);
 
+// Waits until the folder that holds `path` has its names on disk, so that a file created,
+// renamed or removed there stays so after a power cut. POSIX only: on Windows it answers true
+// (renames there are written through instead).
+bool SystemSyncFolderOf(const std::string& path);
+
 // Renames `from` to `to`, replacing an existing `to` in one step, and waits until the rename is
 // on disk (on POSIX by flushing the folder, on Windows by a write-through move), so that after a
 // power cut `to` is either the old file or the new one. False when the rename failed; when only

@@ -20,6 +20,7 @@
 
 #include "sdk/fault_points.h"
 #include "sdk/settings_store.h"
+#include "tablelib/system.h"
 
 namespace fs = std::filesystem;
 
@@ -78,26 +79,13 @@ int32_t CPosixOsServices::Now() {
   return static_cast<int32_t>(std::time(nullptr));
 }
 
-namespace {
-
-// A rename or removal is on disk only once the folder that holds the name is flushed.
-bool SyncFolderOf(const char* path) {
-  const fs::path folder = fs::path(path).parent_path();
-  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return false;
-  const bool synced = fsync(fd) == 0;
-  close(fd);
-  return synced;
-}
-
-}  // namespace
-
 // Each file operation first passes the host's fault point, which may fail it or end the process.
+// A rename or removal is on disk only once the folder that holds the name is flushed.
 bool CPosixOsServices::DeleteFile(const char* path) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return false;
   if (HsFaultPoint(HS_FAULT_FILE_DELETE) != 0) return false;
-  return fs::remove(path, ec) && SyncFolderOf(path);
+  return fs::remove(path, ec) && tablelib::SystemSyncFolderOf(path);
 }
 
 bool CPosixOsServices::CanDeleteFile(const char* path) {
@@ -140,7 +128,7 @@ bool CPosixOsServices::CopyFile(const char* from, const char* to) {
   ok = ok && ::fsync(out) == 0;
   ok = (::close(out) == 0) && ok;
   ::close(in);
-  if (ok && ::rename(temp.c_str(), to) == 0) return SyncFolderOf(to);
+  if (ok && ::rename(temp.c_str(), to) == 0) return tablelib::SystemSyncFolderOf(to);
   ::unlink(temp.c_str());
   return false;
 }
@@ -150,7 +138,7 @@ bool CPosixOsServices::MoveFile(const char* from, const char* to) {
   if (fs::exists(to, ec)) return false;
   if (HsFaultPoint(HS_FAULT_FILE_RENAME) != 0) return false;
   fs::rename(from, to, ec);
-  return !ec && SyncFolderOf(to);
+  return !ec && tablelib::SystemSyncFolderOf(to);
 }
 
 bool CPosixOsServices::FileExists(const char* path) {

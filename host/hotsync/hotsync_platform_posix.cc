@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -12,6 +11,7 @@
 #include <system_error>
 
 #include "host/hotsync/hotsync_platform.h"
+#include "host/support/sync_folder.h"
 
 std::string ProgramFolder() {
   std::error_code ec;
@@ -78,10 +78,5 @@ bool MakeFolders(const std::string& folder, std::string* why) {
     return false;
   }
   // The new name is on the disk once the folder that holds it is flushed.
-  const std::string holder = parent.empty() ? "." : parent.string();
-  const int fd = ::open(holder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  const bool synced = fd >= 0 && ::fsync(fd) == 0;
-  if (!synced) *why = "cannot flush " + holder + ": " + std::strerror(errno);
-  if (fd >= 0) ::close(fd);
-  return synced;
+  return SyncFolder(parent.empty() ? "." : parent.string(), why);
 }

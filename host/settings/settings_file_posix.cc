@@ -12,6 +12,7 @@
 
 #include "host/settings/settings_file.h"
 #include "host/settings/settings_host.h"
+#include "host/support/sync_folder.h"
 
 namespace settings_file {
 
@@ -111,18 +112,6 @@ bool ParseValueLine(const std::string& line, std::string* name, Value* value,
   }
   *problem = *name + ": the value must start with \"number:\" or \"text:\"";
   return false;
-}
-
-bool FsyncFolder(const std::string& folder, std::string* error) {
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = Errno("cannot open the folder " + folder);
-    return false;
-  }
-  bool ok = ::fsync(fd) == 0;
-  if (!ok) *error = Errno("cannot sync the folder " + folder);
-  ::close(fd);
-  return ok;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -359,7 +348,7 @@ bool WriteStoreFile(const std::string& target, const std::string& content, std::
     ::unlink(temp.c_str());
     return false;
   }
-  return FsyncFolder(FolderOf(target), error);
+  return SyncFolder(FolderOf(target), error);
 }
 
 CStoreLock::CStoreLock(const std::string& target, uint32_t wait_ms) {
