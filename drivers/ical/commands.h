@@ -28,6 +28,13 @@ struct CDriverFailure {
   std::string message;
 };
 
+// Records a failure of a command; answers false, for `return Fail(...)`.
+inline bool Fail(CDriverFailure* failure, int code, const std::string& message) {
+  failure->exit_code = code;
+  failure->message = message;
+  return false;
+}
+
 // Writes the exchange file of every event instance that starts in the window: today 00:00 local
 // time to 00:00 of the day the given number of days later, both ends included, as the conduit's
 // window is.

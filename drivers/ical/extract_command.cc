@@ -12,12 +12,6 @@
 namespace ical_driver {
 namespace {
 
-bool Fail(CDriverFailure* failure, int code, const std::string& message) {
-  failure->exit_code = code;
-  failure->message = message;
-  return false;
-}
-
 // Gives every instance an entry number that no other instance of this extract has, and keeps the
 // numbers in the calendar. A number already written stays; an override that has none takes the
 // one its occurrence had. Answers whether the calendar changed; *exhausted is set when the numbers

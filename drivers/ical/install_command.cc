@@ -10,12 +10,6 @@ namespace {
 
 const char* const kDriverProperties[] = {kEntryProp, kRecordIdProp, kRepeatProp, kOccurrenceProp};
 
-bool Fail(CDriverFailure* failure, int code, const std::string& message) {
-  failure->exit_code = code;
-  failure->message = message;
-  return false;
-}
-
 std::string Text(const char* text) {
   return text != nullptr ? text : "";
 }

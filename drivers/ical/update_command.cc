@@ -12,12 +12,6 @@
 namespace ical_driver {
 namespace {
 
-bool Fail(CDriverFailure* failure, int code, const std::string& message) {
-  failure->exit_code = code;
-  failure->message = message;
-  return false;
-}
-
 // Where an entry number leads: a single event or an override, or an occurrence of a recurring
 // event.
 struct CTarget {
