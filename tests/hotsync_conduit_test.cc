@@ -80,20 +80,6 @@ pid_t RecordedDriverPid(const std::string& record_file) {
   size_t at = text.rfind("\npid=");
   return at == std::string::npos ? 0 : atoi(text.c_str() + at + 5);
 }
-
-// True when the process has ended: gone, or a zombie that nobody has reaped yet.
-bool Ended(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return true;
-  size_t close = line.rfind(')');
-  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
-}
-
-bool EndsWithin(pid_t pid, int ms) {
-  for (int waited = 0; waited < ms && !Ended(pid); waited += 10) usleep(10000);
-  return Ended(pid);
-}
 #endif
 
 class HotSyncConduitTest : public ::testing::Test {
@@ -350,7 +336,7 @@ TEST_F(HotSyncConduitTest, DriverThatHangsIsStoppedAtTheTimeLimit) {
 #if !defined(_WIN32)
   pid_t driver = RecordedDriverPid(Record());
   ASSERT_GT(driver, 0);
-  EXPECT_TRUE(Ended(driver));
+  EXPECT_TRUE(test_support::ProcessEnded(driver));
 #endif
 }
 
@@ -383,7 +369,7 @@ TEST_F(HotSyncConduitTest, DriverEndsWithAnInterruptedOrKilledHotSync) {
     int status = 0;
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
-    EXPECT_TRUE(EndsWithin(driver, 3000));
+    EXPECT_TRUE(test_support::ProcessEndsWithin(driver, 3000));
   }
 }
 #endif

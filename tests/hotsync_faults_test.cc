@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,24 +17,16 @@
 #include "tests/support/power_loss_run.h"
 #include "tests/support/run_program.h"
 #include "tests/support/test_files.h"
+#include "tests/support/text_lines.h"
 
 namespace {
 
+using test_support::Lines;
 using test_support::LocalDay;
 using test_support::ReadFile;
 using test_support::WriteFile;
 
 using Result = test_support::ProgramResult;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 // What both sides hold, without what differs from run to run (record IDs, UIDs, time stamps).
 struct CSides {

@@ -11,23 +11,17 @@
 #include "tests/support/local_day.h"
 #include "tests/support/run_program.h"
 #include "tests/support/test_files.h"
+#include "tests/support/text_lines.h"
 
 namespace {
 
+using test_support::CrLf;
+using test_support::Lines;
 using test_support::LocalDay;
 using test_support::ReadFile;
 using test_support::WriteFile;
 
 using Result = test_support::ProgramResult;
-
-std::string CrLf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
 
 size_t Count(const std::string& text, const std::string& what) {
   size_t n = 0;
@@ -70,14 +64,6 @@ class IcalSyncTest : public ::testing::Test {
       return line.substr(at, line.find(',', at) - at);
     }
     return "";
-  }
-  static std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-         start = end + 1) {
-      lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
   }
   // Adds VEVENTs (and other components) to the calendar, as a calendar program would.
   void AddToCalendar(const std::string& components) {

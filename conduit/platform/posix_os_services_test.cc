@@ -14,6 +14,7 @@
 
 #include "conduit/resources/string_table.h"
 #include "host/settings/settings_host.h"
+#include "tests/support/run_program.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -112,23 +113,6 @@ TEST_F(PosixOsTest, ReadTextFileReadsCrLfAsLfAndStopsAtTheLimit) {
   EXPECT_FALSE(os_.ReadTextFile((dir_ / "none").c_str(), 10, &text, &size));
 }
 
-// True when the process has ended: gone, or a zombie that nobody has reaped yet.
-bool Ended(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return true;
-  size_t close = line.rfind(')');
-  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
-}
-
-bool EndsWithin(pid_t pid, int ms) {
-  for (int waited = 0; waited < ms; waited += 10) {
-    if (Ended(pid)) return true;
-    usleep(10000);
-  }
-  return Ended(pid);
-}
-
 // The child gets no handle of the host, and what it prints goes to the host's error output, so
 // that it never mixes with output that the host's readers parse.
 TEST_F(PosixOsTest, ChildInheritsNoHandlesAndPrintsToTheErrorOutput) {
@@ -178,7 +162,7 @@ TEST_F(PosixOsTest, KillEndsTheChildAndTheProcessesItStarted) {
   ASSERT_EQ(0, os_.GetExitCode(process, &exit_code));
   EXPECT_EQ(128 + SIGKILL, exit_code);
   os_.CloseProcess(process);
-  EXPECT_TRUE(EndsWithin(started, 2000));
+  EXPECT_TRUE(test_support::ProcessEndsWithin(started, 2000));
 }
 
 TEST_F(PosixOsTest, CopyReplacesALinkInsteadOfWritingThroughIt) {

@@ -19,25 +19,18 @@
 #include "drivers/ical/calendar_file.h"
 #include "drivers/ical/exchange_file.h"
 #include "tests/support/test_files.h"
+#include "tests/support/text_lines.h"
 
 namespace ical_driver {
 namespace {
 
+using test_support::CrLf;
 using test_support::CScratchFolder;
 using test_support::ReadFile;
 using test_support::WriteFile;
 
 constexpr char kBerlin[] = "Europe/Berlin";
 constexpr char kToday[] = "20240305";  // a Tuesday; Berlin moves to summer time on 31 March
-
-std::string CrLf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
 
 // A calendar around the given VEVENTs and other components.
 std::string Calendar(const std::string& components) {

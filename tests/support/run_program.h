@@ -11,7 +11,11 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <sys/types.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 #endif
 
 namespace test_support {
@@ -29,6 +33,21 @@ struct ProgramResult {
 };
 
 #if !defined(_WIN32)
+// True when the process has ended: gone, or a zombie that nobody has reaped yet (POSIX only).
+inline bool ProcessEnded(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+// Waits up to `ms` milliseconds for the process to end; answers whether it did.
+inline bool ProcessEndsWithin(pid_t pid, int ms) {
+  for (int waited = 0; waited < ms && !ProcessEnded(pid); waited += 10) usleep(10000);
+  return ProcessEnded(pid);
+}
+
 // Runs a shell command line (POSIX only) with its standard output captured.
 inline ProgramResult RunShellCommand(const std::string& line) {
   ProgramResult result;
