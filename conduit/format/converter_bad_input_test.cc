@@ -15,8 +15,8 @@
 namespace {
 
 using format_test::AddEvent;
+using format_test::At;
 using format_test::CEvent;
-using format_test::Local;
 using Bytes = std::vector<uint8_t>;
 
 // A converter whose text buffer could not be allocated.
@@ -31,7 +31,7 @@ class ConverterBadInputTest : public ::testing::Test {
     format_test::UseBerlinTime();
     CEvent e;
     e.id = 42;
-    e.start = e.end = Local(2003, 3, 3, 3, 3);
+    e.start = e.end = At(2003, 3, 3, 3, 3);
     e.description = "before";
     AddEvent(table_, e, record_);
   }
@@ -173,15 +173,15 @@ TEST_F(ConverterBadInputTest, DatesADateWordCannotCarry) {
   RecordRequest request{};
   request.buffer = buffer.data();
   request.buffer_size = 4480;
-  for (int32_t start : {Local(2032, 1, 1), Local(1903, 12, 31)}) {
+  for (int32_t start : {At(2032, 1, 1), At(1903, 12, 31)}) {
     record_.SetStartTime(start);
     EXPECT_EQ(kErrConvertToRemote, converter_.ConvertToRemote(record_, &request)) << start;
   }
   // A repeat end after 2031 means no end; exception days after 2031 are left out.
-  record_.SetStartTime(Local(2031, 12, 1, 8, 0));
-  record_.SetRepDaily(CDayName(1, 1, Local(2035, 1, 1), 0));
-  record_.AddException(Local(2031, 12, 2));
-  record_.AddException(Local(2033, 1, 1));
+  record_.SetStartTime(At(2031, 12, 1, 8, 0));
+  record_.SetRepDaily(CDayName(1, 1, At(2035, 1, 1), 0));
+  record_.AddException(At(2031, 12, 2));
+  record_.AddException(At(2033, 1, 1));
   ASSERT_EQ(0, converter_.ConvertToRemote(record_, &request));
   const Bytes expected_tail = {0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00,
                                0x00, 0x00, 0x00, 0x01, 0xFF, 0x82};

@@ -16,8 +16,8 @@
 namespace {
 
 using format_test::AddEvent;
+using format_test::At;
 using format_test::CEvent;
-using format_test::Local;
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint16_t kBufferSize = 4480;
@@ -58,8 +58,8 @@ class DateBkConverterTest : public ::testing::Test {
 CEvent Meeting() {
   CEvent e;
   e.id = 0x1234;
-  e.start = Local(1999, 1, 5, 9, 30);
-  e.end = Local(1999, 1, 5, 10, 15);
+  e.start = At(1999, 1, 5, 9, 30);
+  e.end = At(1999, 1, 5, 10, 15);
   return e;
 }
 
@@ -84,8 +84,8 @@ TEST_F(DateBkConverterTest, TimedAndUntimedEventsGiveTheirFixedBytes) {
   back.GetStartTime(start);
   back.GetEndTime(end);
   EXPECT_TRUE(back.IsUnTimed());
-  EXPECT_EQ(Local(1999, 1, 5), start);
-  EXPECT_EQ(Local(1999, 1, 5), end);
+  EXPECT_EQ(At(1999, 1, 5), start);
+  EXPECT_EQ(At(1999, 1, 5), end);
 }
 
 TEST_F(DateBkConverterTest, EveryOptionalPartInItsPlace) {
@@ -99,8 +99,8 @@ TEST_F(DateBkConverterTest, EveryOptionalPartInItsPlace) {
   e.description = "Gym\r";
   e.note = "a\r\nb";
   AddEvent(table_, e, r);
-  r.SetRepWeekly(CWeekly(0x2A, 2, Local(1999, 3, 1), 1));
-  r.AddException(Local(1999, 1, 19));
+  r.SetRepWeekly(CWeekly(0x2A, 2, At(1999, 3, 1), 1));
+  r.AddException(At(1999, 1, 19));
   Bytes raw;
   RecordRequest q;
   ASSERT_EQ(0, ToRemote(r, &raw, &q));
@@ -155,7 +155,7 @@ TEST_F(DateBkConverterTest, AnArchivedRecordIsConvertedWhole) {
   EXPECT_EQ("Old", description);
   int32_t start = 0;
   r.GetStartTime(start);
-  EXPECT_EQ(Local(1999, 1, 5, 9, 0), start);
+  EXPECT_EQ(At(1999, 1, 5, 9, 0), start);
 }
 
 TEST_F(DateBkConverterTest, DatesBefore1970MoveTo1970) {
@@ -165,15 +165,15 @@ TEST_F(DateBkConverterTest, DatesBefore1970MoveTo1970) {
     Bytes raw;
     int32_t start;
   } const kCases[] = {
-      {"start", {0x09, 0x00, 0x0A, 0x00, 0x78, 0x4A, 0x00, 0x00}, Local(1970, 2, 10, 9, 0)},
+      {"start", {0x09, 0x00, 0x0A, 0x00, 0x78, 0x4A, 0x00, 0x00}, At(1970, 2, 10, 9, 0)},
       {"exception",
        {0x09, 0x00, 0x0A, 0x00, 0xBE, 0x25, 0x28, 0x00, 0x01, 0x00,
         0xFF, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x00, 0x01, 0x78, 0x4A},
-       Local(1999, 1, 5, 9, 0)},
+       At(1999, 1, 5, 9, 0)},
       {"repeat end",
        {0x09, 0x00, 0x0A, 0x00, 0xBE, 0x25, 0x20, 0x00, 0x01, 0x00, 0x78, 0x4A, 0x01, 0x00, 0x00,
         0x00},
-       Local(1999, 1, 5, 9, 0)},
+       At(1999, 1, 5, 9, 0)},
   };
   for (const Case& c : kCases) {
     CProfsRecord r(table_, 0);
@@ -186,7 +186,7 @@ TEST_F(DateBkConverterTest, DatesBefore1970MoveTo1970) {
   CProfsRecord r(table_, 0);
   ASSERT_EQ(0, table_.AppendBlankRecord(static_cast<CDateBkRecord&>(r)));
   ASSERT_EQ(kErrMovedTo1970, FromRemote(kCases[1].raw, r));
-  EXPECT_TRUE(r.IsException(Local(1970, 2, 10)));
+  EXPECT_TRUE(r.IsException(At(1970, 2, 10)));
 }
 
 TEST_F(DateBkConverterTest, RepeatEndsAndMonthlyByDay) {

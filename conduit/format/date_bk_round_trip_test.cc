@@ -14,8 +14,8 @@
 namespace {
 
 using format_test::AddEvent;
+using format_test::At;
 using format_test::CEvent;
-using format_test::Local;
 
 std::vector<int32_t> Exceptions(CProfsRecord& record) {
   std::vector<int32_t> days;
@@ -30,8 +30,8 @@ std::vector<int32_t> Exceptions(CProfsRecord& record) {
 TEST(DateBkRoundTripTest, HandheldFieldsSurviveBothConversions) {
   format_test::UseBerlinTime();
   // Tuesday 19 January 1999, the third Tuesday of the month.
-  const int32_t kStart = Local(1999, 1, 19, 18, 0);
-  const int32_t kEnd = Local(1999, 1, 19, 19, 45);
+  const int32_t kStart = At(1999, 1, 19, 18, 0);
+  const int32_t kEnd = At(1999, 1, 19, 19, 45);
   const std::string k60(60, 's');
   struct Case {
     const char* what;
@@ -47,9 +47,9 @@ TEST(DateBkRoundTripTest, HandheldFieldsSurviveBothConversions) {
       {"alarm in days", false, 255, 2, false, false, kStatusUnchanged, "Due", "", nullptr},
       {"daily with exceptions", false, -1, 0, false, false, kStatusUnchanged, "Run", "",
        [](CProfsRecord& r) {
-         r.SetRepDaily(CDayName(2, 3, Local(1999, 4, 1), 0));
-         r.AddException(Local(1999, 1, 22));
-         r.AddException(Local(1999, 1, 25));
+         r.SetRepDaily(CDayName(2, 3, At(1999, 4, 1), 0));
+         r.AddException(At(1999, 1, 22));
+         r.AddException(At(1999, 1, 25));
        }},
       {"weekly", false, 5, 1, false, false, kStatusUnchanged, "Gym", "",
        [](CProfsRecord& r) { r.SetRepWeekly(CWeekly(0x15, 1, maxDate(), 1)); }},
@@ -58,11 +58,11 @@ TEST(DateBkRoundTripTest, HandheldFieldsSurviveBothConversions) {
       {"monthly by day, last week", false, -1, 0, false, false, kStatusUnchanged, "Club", "",
        [](CProfsRecord& r) { r.SetRepMonthlyByDay(CDayOfMonth(4, 2, 2, maxDate(), 1)); }},
       {"monthly by date", false, -1, 0, false, false, kStatusUnchanged, "Rent", "",
-       [](CProfsRecord& r) { r.SetRepMonthlyByDate(CDateOfMonth(19, 1, Local(2000, 1, 1), 0)); }},
+       [](CProfsRecord& r) { r.SetRepMonthlyByDate(CDateOfMonth(19, 1, At(2000, 1, 1), 0)); }},
       {"yearly", false, -1, 0, false, false, kStatusUnchanged, "Birthday", "",
        [](CProfsRecord& r) {
          r.SetRepYearlyByDate(CDateOfYear(0, 19, 1, maxDate(), 0));
-         r.AddException(Local(2001, 1, 19));
+         r.AddException(At(2001, 1, 19));
        }},
       {"note with line breaks and ;", false, -1, 0, false, false, kStatusModified, "Trip",
        "a;b\r\n\r\nc;\r\n", nullptr},
@@ -75,8 +75,8 @@ TEST(DateBkRoundTripTest, HandheldFieldsSurviveBothConversions) {
     CProfsRecord desktop(table, 0);
     CEvent e;
     e.id = 0xABCDEF;
-    e.start = c.untimed ? Local(1999, 1, 19) : kStart;
-    e.end = c.untimed ? Local(1999, 1, 19) : kEnd;
+    e.start = c.untimed ? At(1999, 1, 19) : kStart;
+    e.end = c.untimed ? At(1999, 1, 19) : kEnd;
     e.untimed = c.untimed;
     e.alarm_advance = c.alarm;
     e.alarm_unit = c.unit;

@@ -12,8 +12,8 @@
 namespace {
 
 using format_test::AddEvent;
+using format_test::At;
 using format_test::CEvent;
-using format_test::Local;
 using format_test::ReadBytes;
 using format_test::WriteBytes;
 
@@ -26,8 +26,8 @@ CEvent StaffMeeting() {
   CEvent e;
   e.id = 0x1A;
   e.host_entry = 12;
-  e.start = Local(1999, 1, 5, 9, 0);
-  e.end = Local(1999, 1, 5, 10, 30);
+  e.start = At(1999, 1, 5, 9, 0);
+  e.end = At(1999, 1, 5, 10, 30);
   e.alarm_advance = 5;
   e.alarm_unit = 0;
   e.description = "Staff meeting";
@@ -92,8 +92,8 @@ TEST_F(ExchangeFileTest, WorkedExampleLoadsEveryField) {
   r.GetNote(note);
   EXPECT_EQ(0x1Au, id);
   EXPECT_EQ(12, entry);
-  EXPECT_EQ(Local(1999, 1, 5, 9, 0), start);
-  EXPECT_EQ(Local(1999, 1, 5, 10, 30), end);
+  EXPECT_EQ(At(1999, 1, 5, 9, 0), start);
+  EXPECT_EQ(At(1999, 1, 5, 10, 30), end);
   EXPECT_FALSE(r.IsUnTimed());
   EXPECT_FALSE(r.IsAdded() || r.IsModified() || r.IsDeleted());
   EXPECT_TRUE(r.IsAlarmSet());
@@ -116,7 +116,7 @@ TEST_F(ExchangeFileTest, EmptyTableIsFourZeros) {
 TEST_F(ExchangeFileTest, FieldsAreWrittenInTheirFixedColumns) {
   CEvent untimed = StaffMeeting();
   untimed.untimed = true;
-  untimed.start = Local(1999, 1, 5);
+  untimed.start = At(1999, 1, 5);
   untimed.alarm_advance = -1;
   untimed.description = "";
   untimed.note = "";
@@ -166,18 +166,18 @@ TEST_F(ExchangeFileTest, ReadingRulesForTimesStatusAlarmAndRepeat) {
     int32_t unit;
     bool repeating;
   } const kCases[] = {
-      {"timed", Line("509:3010:15", '1', "101", '0', ""), false, Local(1999, 1, 5, 9, 30),
-       Local(1999, 1, 5, 10, 15), kStatusAdded, 10, 1, false},
-      {"untimed", Line("5          ", '2', "00 ", '1', ""), true, Local(1999, 1, 5),
-       Local(1999, 1, 5), kStatusDeleted, -1, 0, true},
-      {"blank end", Line("508:45     ", '3', "052", '0', ""), false, Local(1999, 1, 5, 8, 45),
-       Local(1999, 1, 5, 8, 45), kStatusModified, 5, 2, false},
+      {"timed", Line("509:3010:15", '1', "101", '0', ""), false, At(1999, 1, 5, 9, 30),
+       At(1999, 1, 5, 10, 15), kStatusAdded, 10, 1, false},
+      {"untimed", Line("5          ", '2', "00 ", '1', ""), true, At(1999, 1, 5), At(1999, 1, 5),
+       kStatusDeleted, -1, 0, true},
+      {"blank end", Line("508:45     ", '3', "052", '0', ""), false, At(1999, 1, 5, 8, 45),
+       At(1999, 1, 5, 8, 45), kStatusModified, 5, 2, false},
       {"alarm 00 whatever the unit", Line("508:4509:00", 'x', "002", '0', ""), false,
-       Local(1999, 1, 5, 8, 45), Local(1999, 1, 5, 9, 0), kStatusUnchanged, -1, 0, false},
-      {"odd unit byte", Line("508:4509:00", '0', "07x", 'y', ""), false, Local(1999, 1, 5, 8, 45),
-       Local(1999, 1, 5, 9, 0), kStatusUnchanged, 7, 0, false},
-      {"mktime normalises", Line("525:0025:30", '0', "000", '0', ""), false,
-       Local(1999, 1, 6, 1, 0), Local(1999, 1, 6, 1, 30), kStatusUnchanged, -1, 0, false},
+       At(1999, 1, 5, 8, 45), At(1999, 1, 5, 9, 0), kStatusUnchanged, -1, 0, false},
+      {"odd unit byte", Line("508:4509:00", '0', "07x", 'y', ""), false, At(1999, 1, 5, 8, 45),
+       At(1999, 1, 5, 9, 0), kStatusUnchanged, 7, 0, false},
+      {"mktime normalises", Line("525:0025:30", '0', "000", '0', ""), false, At(1999, 1, 6, 1, 0),
+       At(1999, 1, 6, 1, 30), kStatusUnchanged, -1, 0, false},
   };
   for (const Case& c : kCases) {
     CProfsTable table;
@@ -265,8 +265,8 @@ TEST_F(ExchangeFileTest, SeveralRecordsRoundTripInOrder) {
     CEvent e = StaffMeeting();
     e.id = 100 + i;
     e.host_entry = 7 * i;
-    e.start = Local(2000, 3, 25 + i, 1 + i, 59);  // across the clock change of 26 March
-    e.end = Local(2000, 3, 25 + i, 3 + i, 1);
+    e.start = At(2000, 3, 25 + i, 1 + i, 59);  // across the clock change of 26 March
+    e.end = At(2000, 3, 25 + i, 3 + i, 1);
     e.untimed = i == 1;
     e.status = i == 2 ? kStatusModified : kStatusAdded;
     events.push_back(e);
@@ -287,7 +287,7 @@ TEST_F(ExchangeFileTest, SeveralRecordsRoundTripInOrder) {
     r.GetHostEntryNumber(entry);
     r.GetStartTime(start);
     EXPECT_EQ(7 * i, entry);
-    EXPECT_EQ(events[i].untimed ? Local(2000, 3, 25 + i) : events[i].start, start);
+    EXPECT_EQ(events[i].untimed ? At(2000, 3, 25 + i) : events[i].start, start);
   }
   EXPECT_EQ(3, i);
 }

@@ -15,21 +15,13 @@
 #include "conduit/format/profs_record.h"
 #include "conduit/format/profs_table.h"
 #include "tablelib/local_time.h"
+#include "tests/support/berlin_time.h"
 #include "tests/support/test_files.h"
 
 namespace format_test {
 
-// Local time in Berlin, which has clock changes (last Sunday of March and of October).
-inline void UseBerlinTime() {
-  setenv("TZ", "Europe/Berlin", 1);
-  tzset();
-}
-
-inline int32_t Local(int year, int month, int day, int hour = 0, int minute = 0) {
-  int32_t time = 0;
-  tablelib::MakeLocalTime(year, month, day, hour, minute, 0, &time);
-  return time;
-}
+using test_support::At;
+using test_support::UseBerlinTime;
 
 // A folder of its own for the running test, removed when the object goes.
 using test_support::CScratchFolder;

@@ -13,8 +13,8 @@
 namespace {
 
 using format_test::AddEvent;
+using format_test::At;
 using format_test::CEvent;
-using format_test::Local;
 
 class ProfsRecordTest : public ::testing::Test {
  protected:
@@ -24,8 +24,8 @@ class ProfsRecordTest : public ::testing::Test {
     CEvent e;
     e.id = 7;
     e.host_entry = 3;
-    e.start = Local(2002, 6, 1, 9, 0);
-    e.end = Local(2002, 6, 1, 10, 0);
+    e.start = At(2002, 6, 1, 9, 0);
+    e.end = At(2002, 6, 1, 10, 0);
     e.alarm_advance = 5;
     e.description = "Dentist";
     e.note = "Bring card";
@@ -46,8 +46,8 @@ TEST_F(ProfsRecordTest, EqualsComparesStartToRepeatKindOnly) {
        [](CProfsRecord& r) { static_cast<CIntegerField*>(r.GetField(2))->SetValue(42); }, 1},
       {"host entry number (15)", [](CProfsRecord& r) { r.SetHostEntryNumber(4); }, 1},
       {"repeat rule only (14)", [](CProfsRecord& r) { r.SetRepDaily(CDayName(6, 2, -1, 0)); }, 1},
-      {"start (3)", [](CProfsRecord& r) { r.SetStartTime(Local(2002, 6, 1, 9, 1)); }, 0},
-      {"end (4)", [](CProfsRecord& r) { r.SetEndTime(Local(2002, 6, 1, 11, 0)); }, 0},
+      {"start (3)", [](CProfsRecord& r) { r.SetStartTime(At(2002, 6, 1, 9, 1)); }, 0},
+      {"end (4)", [](CProfsRecord& r) { r.SetEndTime(At(2002, 6, 1, 11, 0)); }, 0},
       {"description (5)", [](CProfsRecord& r) { r.SetDescription("Dentist!"); }, 0},
       {"alarm advance (6)", [](CProfsRecord& r) { r.SetAlarmAdvTime(6); }, 0},
       {"note (7)", [](CProfsRecord& r) { r.SetNote(""); }, 0},
@@ -113,16 +113,16 @@ TEST_F(ProfsRecordTest, StartDayDropsHourAndMinute) {
   CProfsTable table;
   CProfsRecord r(table, 0);
   CEvent e = Base();
-  e.start = Local(2002, 6, 1, 10, 30);
+  e.start = At(2002, 6, 1, 10, 30);
   AddEvent(table, e, r);
   int32_t day = 0;
-  EXPECT_EQ(Local(2002, 6, 1), r.GetStartDay(day));
-  EXPECT_EQ(Local(2002, 6, 1), day);
+  EXPECT_EQ(At(2002, 6, 1), r.GetStartDay(day));
+  EXPECT_EQ(At(2002, 6, 1), day);
 
   // On the day the clock goes forward, 10:30 is only 9.5 hours after midnight; the hour and
   // minute are subtracted all the same (no correction), which lands one hour before midnight.
-  r.SetStartTime(Local(2000, 3, 26, 10, 30));
-  EXPECT_EQ(Local(2000, 3, 26) - 3600, r.GetStartDay(day));
+  r.SetStartTime(At(2000, 3, 26, 10, 30));
+  EXPECT_EQ(At(2000, 3, 26) - 3600, r.GetStartDay(day));
 }
 
 TEST_F(ProfsRecordTest, CompareStartDaysOrdersByDay) {
@@ -131,14 +131,14 @@ TEST_F(ProfsRecordTest, CompareStartDaysOrdersByDay) {
   CProfsRecord late(table, 0);
   CEvent e = Base();
   e.untimed = true;
-  e.start = Local(2002, 6, 1);
+  e.start = At(2002, 6, 1);
   AddEvent(table, e, untimed);
   e.untimed = false;
-  e.start = e.end = Local(2002, 6, 1, 23, 59);
+  e.start = e.end = At(2002, 6, 1, 23, 59);
   AddEvent(table, e, late);
   EXPECT_EQ(kSameStartDay, untimed.CompareStartDays(late));
   EXPECT_EQ(kSameStartDay, late.CompareStartDays(untimed));
-  late.SetStartTime(Local(2002, 6, 2, 0, 0));
+  late.SetStartTime(At(2002, 6, 2, 0, 0));
   EXPECT_EQ(kEarlierStartDay, untimed.CompareStartDays(late));
   EXPECT_EQ(kLaterStartDay, late.CompareStartDays(untimed));
 }

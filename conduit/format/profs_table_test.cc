@@ -17,8 +17,8 @@
 namespace {
 
 using format_test::AddEvent;
+using format_test::At;
 using format_test::CEvent;
-using format_test::Local;
 using format_test::ReadBytes;
 using format_test::WriteBytes;
 
@@ -35,7 +35,7 @@ class ProfsTableTest : public ::testing::Test {
     CProfsRecord record(table, 0);
     for (int i = 0; i < count; ++i) {
       CEvent e;
-      e.start = e.end = Local(2001, 2, 3, 4, 5);
+      e.start = e.end = At(2001, 2, 3, 4, 5);
       e.description = "r" + std::to_string(i);
       AddEvent(table, e, record);
     }
@@ -187,7 +187,7 @@ TEST_F(ProfsTableTest, WriterFitsValuesTheFormatCannotCarry) {
   };
   for (const Case& c : kCases) {
     CEvent e;
-    e.start = e.end = Local(2001, 2, 3, 4, 5);
+    e.start = e.end = At(2001, 2, 3, 4, 5);
     e.host_entry = c.host_entry;
     e.alarm_advance = c.advance;
     e.alarm_unit = c.unit;
@@ -211,7 +211,7 @@ TEST_F(ProfsTableTest, FoldedTextIsCutAtTheLengthFieldsLimit) {
   CProfsTable table;
   CProfsRecord r(table, 0);
   CEvent e;
-  e.start = e.end = Local(2001, 2, 3, 4, 5);
+  e.start = e.end = At(2001, 2, 3, 4, 5);
   e.description = "Long";
   e.note = std::string(20000, 'n');
   AddEvent(table, e, r);

@@ -28,6 +28,7 @@
 #include "tablelib/category.h"
 #include "tablelib/local_time.h"
 #include "tablelib/repeat.h"
+#include "tests/support/berlin_time.h"
 #include "tests/support/host_calendar.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/test_files.h"
@@ -50,18 +51,6 @@ class CRealProcessOs : public CFakeOsServices {
   void CloseProcess(ProcessHandle process) override { CPosixOsServices::CloseProcess(process); }
   void Sleep(uint32_t) override { CPosixOsServices::Sleep(1); }
 };
-
-// Local time in Berlin, which has clock changes (last Sunday of March and of October).
-inline void UseBerlinTime() {
-  setenv("TZ", "Europe/Berlin", 1);
-  tzset();
-}
-
-inline int32_t At(int year, int month, int day, int hour = 0, int minute = 0) {
-  int32_t time = 0;
-  tablelib::MakeLocalTime(year, month, day, hour, minute, 0, &time);
-  return time;
-}
 
 // A Date Book event as the tests put it on the handheld.
 struct CHandheldEvent {
